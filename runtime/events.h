@@ -1,0 +1,21 @@
+// Run-time start and event processing. Every callback of the panels, the timer control and the
+// serial receive notification runs on the GUI thread, inside RunUserInterface or inside a
+// ProcessSystemEvents call.
+#pragma once
+
+// Starts the run-time (the GUI application object) unless it is already running. Returns 1 on
+// success, 0 when no GUI can be started. Must come before every other panel or event call.
+int StartRuntime();
+
+// Runs the event loop until QuitUserInterface. Returns the value given to QuitUserInterface.
+int RunUserInterface();
+
+// Makes the running (outermost) event loop return value once control gets back to it. Callbacks
+// still running in nested event processing finish first.
+int QuitUserInterface(int value);
+
+// Runs all pending events (callbacks, timer ticks, serial notifications) and returns. When nothing
+// is pending it waits up to one millisecond for the next event, so that a loop calling it does not
+// hold a core; an event that arrives meanwhile (serial data among them) ends the wait at once.
+// Returns 0.
+int ProcessSystemEvents();

@@ -1,0 +1,3 @@
+target_sources(runtime PRIVATE
+    timing.cpp
+)

@@ -1,0 +1,42 @@
+// Seams of the panel and file service for tests and benchmarks: answering file dialogs without
+// showing them, and reaching the widgets and chart data behind handles. The operator program
+// never calls these.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class QWidget;
+
+// The next FileSelectPopup returns result (and, for 1 or 2, path) without showing a dialog.
+// Answers are used in the order queued. With no answer queued and no display (offscreen
+// platform), FileSelectPopup returns kFileErrDialog instead of blocking on a dialog.
+void QueueFileSelectAnswer(int result, const std::string& path);
+int PendingFileSelectAnswers();
+
+// The arguments of the last FileSelectPopup call.
+struct FileSelectCall {
+    std::string directory, fileName, filter, title;
+    int buttonLabel = 0, restrictDirectory = 0, restrictExtension = 0, allowCancel = 0,
+        allowMakeDirectory = 0;
+};
+const FileSelectCall& LastFileSelectCall();
+int FileSelectCallCount();
+
+// The window of a panel and the widget of a control; null when there is none.
+QWidget* PanelWidget(int panel);
+QWidget* CtrlWidget(int panel, int control);
+
+// The points a strip chart shows now (at most its points per screen, oldest first), and the
+// colour of its trace 1.
+std::vector<double> StripChartShownPoints(int panel, int control);
+int StripChartTraceColor(int panel, int control);
+
+// The plots of an XY graph in the order drawn.
+struct GraphPlot {
+    std::vector<double> x, y;
+    int plotStyle = 0, pointStyle = 0, lineStyle = 0, pointFrequency = 0, color = 0;
+};
+std::vector<GraphPlot> GraphPlots(int panel, int control);
+// Axis range: axis 0 x, 1 left y.
+void GraphAxisRange(int panel, int control, int axis, double* min, double* max);
