@@ -27,7 +27,8 @@ unsigned short getWord(const unsigned char* at) {
 int FillTxBuf(int orderCode, const unsigned short* words) {
     putWord(szWriteBuf, static_cast<unsigned>(sync));
     putWord(szWriteBuf + 2, static_cast<unsigned>(orderCode));
-    for (int i = 0; i < PNUM; ++i) putWord(szWriteBuf + 4 + 2 * i, words[i]);
+    for (int i = 0; i < PNUM; ++i)
+        putWord(szWriteBuf + 4 + 2 * i, words[i]);
     return PNUM;
 }
 
@@ -39,7 +40,8 @@ void FillTxBufDirect(int orderCode, unsigned short word0, unsigned short word1) 
 int GetRxBuf(int count) {
     if (count > PNUM) count = PNUM;
     order = getWord(szReadBuf + 2);
-    for (int i = 0; i < count; ++i) pp[i] = getWord(szReadBuf + 4 + 2 * i);
+    for (int i = 0; i < count; ++i)
+        pp[i] = getWord(szReadBuf + 4 + 2 * i);
     return count;
 }
 

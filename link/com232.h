@@ -7,19 +7,19 @@ namespace evok {
 // ---- Frame codec ----------------------------------------------------------------------------
 // A frame: sync word, order word, PNUM data words; every 16-bit field high byte first.
 
-constexpr int PNUM = 16;                     // data words per frame
-constexpr int kFrameBytes = 2 * PNUM + 4;    // 36
-constexpr int kBufBytes = 1024;              // size of the transmit and receive buffers
-constexpr int kVersionReplyBytes = 64;       // firmware text reply: 32 words, no header
-constexpr int kBlockReplyBytes = 128;        // data block reply: 64 words, no header
+constexpr int PNUM = 16;                  // data words per frame
+constexpr int kFrameBytes = 2 * PNUM + 4; // 36
+constexpr int kBufBytes = 1024;           // size of the transmit and receive buffers
+constexpr int kVersionReplyBytes = 64;    // firmware text reply: 32 words, no header
+constexpr int kBlockReplyBytes = 128;     // data block reply: 64 words, no header
 
-extern int sync;                      // sync word and event character, always 85
-extern int order;                     // order code to send, or the last received order word
-extern unsigned short pp[PNUM];       // frame payload
+extern int sync;                // sync word and event character, always 85
+extern int order;               // order code to send, or the last received order word
+extern unsigned short pp[PNUM]; // frame payload
 extern unsigned char szWriteBuf[kBufBytes];
 extern unsigned char szReadBuf[kBufBytes];
-extern int nBytesW;                   // result of the last write to the port
-extern int nBytesR;                   // result of the last direct read by a transaction
+extern int nBytesW; // result of the last write to the port
+extern int nBytesR; // result of the last direct read by a transaction
 
 // Encodes sync, the low 16 bits of order and words[0..PNUM-1] into bytes 0-35 of szWriteBuf.
 // Sends nothing. Returns PNUM.
@@ -35,11 +35,11 @@ void FillTxBufDirect(int order, unsigned short word0, unsigned short word1);
 
 // ---- Port set-up, line check, receive notification --------------------------------------------
 
-extern int rx_flag;               // 1: a frame was decoded since the flag was cleared
-extern int graphrefresh;          // 1: a frame waits to be drawn by the live loop
-extern unsigned short ttick;      // 50 ms ticks since the last frame
-extern int ret;                   // result of the last frame wait (and of the record-file dialog)
-extern double tstart, tdiff;      // start of the current wait, seconds elapsed since
+extern int rx_flag;          // 1: a frame was decoded since the flag was cleared
+extern int graphrefresh;     // 1: a frame waits to be drawn by the live loop
+extern unsigned short ttick; // 50 ms ticks since the last frame
+extern int ret;              // result of the last frame wait (and of the record-file dialog)
+extern double tstart, tdiff; // start of the current wait, seconds elapsed since
 
 // Opens port with the fixed line settings, installs the receive notification, proves the line
 // and, on a good echo, reads both parameter pages and the firmware text. Reports on the status
@@ -63,7 +63,7 @@ void ReceiveNotificationOff();
 
 // ---- Device transactions ------------------------------------------------------------------------
 
-extern char szVersion[64];        // firmware text, at most 32 characters
+extern char szVersion[64]; // firmware text, at most 32 characters
 
 // Reads parameter page `page` from RAM or EEPROM into the parameter variables (page 0 only).
 // DATFILE: returns at once.

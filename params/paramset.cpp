@@ -17,8 +17,8 @@ namespace {
 
 // The parameters in the word order of page 0 (words 1-15) and of the parameter file.
 unsigned short* const kPageOrder[PNUM - 1] = {
-    &powerA, &thd1,     &thd2,    &triglvlA, &deltaT,  &polarity, &hold,   &average,
-    &hwmode, &evalmode, &trigmode, &outmode, &anamode, &sdelay,   &maxmode,
+    &powerA, &thd1,     &thd2,     &triglvlA, &deltaT,  &polarity, &hold,    &average,
+    &hwmode, &evalmode, &trigmode, &outmode,  &anamode, &sdelay,   &maxmode,
 };
 
 } // namespace
@@ -41,12 +41,14 @@ void SetParameterDefaults() {
 
 void CopyVarsToPP(unsigned short page) {
     pp[0] = page;
-    for (int i = 1; i < PNUM; ++i) pp[i] = page == 0 ? *kPageOrder[i - 1] : 0;
+    for (int i = 1; i < PNUM; ++i)
+        pp[i] = page == 0 ? *kPageOrder[i - 1] : 0;
 }
 
 void CopyPPtoVars(unsigned short page) {
     if (page != 0) return;
-    for (int i = 1; i < PNUM; ++i) *kPageOrder[i - 1] = pp[i];
+    for (int i = 1; i < PNUM; ++i)
+        *kPageOrder[i - 1] = pp[i];
 }
 
 void TakeMeasurementFrame() {

@@ -1,0 +1,144 @@
+// Entry, start-up, shut-down, the panel callbacks, the para II toggle and the COM-port selector.
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/callbacks.h"
+#include "app/logo.h"
+#include "app/shell.h"
+#include "link/com232.h"
+#include "params/binding.h"
+#include "params/paramset.h"
+#include "params/transfer.h"
+#include "runtime/events.h"
+#include "runtime/files.h"
+#include "runtime/panel.h"
+#include "runtime/serial.h"
+#include "views/datablock.h"
+#include "views/live.h"
+
+namespace evok {
+
+int panelHandle = -1;
+int panelPopUp = -1;
+int com;
+int stop_flag;
+char proj_dir[kPathMax];
+char file_name[kPathMax];
+char recfile_name[kPathMax];
+char szStatus[256];
+char szSoftname[64];
+char szSoftversion[64];
+
+namespace {
+
+constexpr const char* kRecordFileName = "EVokRecord.dat";
+constexpr int kBrandVariant = 2;
+
+} // namespace
+
+void ShowStatus(const char* text) {
+    SetCtrlVal(panelHandle, PANEL_STATUS, text);
+}
+
+void InitVars() {
+    SetParameterDefaults();
+    ref10Bit = 2048;
+    tol10Bit = 512;
+    com = 1;
+    sync = 85;
+    order = 1;
+    target = RAM;
+    type = 1;
+    rx_flag = 1;
+    stop_flag = 1;
+    ttick = 0;
+    CopyText(szStatus, "InitVars");
+    CopyText(recfile_name, kRecordFileName);
+    CopyText(file_name, kParaFileName);
+    MakePathname(proj_dir, kRecordFileName, recfile_name, sizeof recfile_name);
+    SetCtrlVal(panelPopUp, POPUP_RECFILENAME, recfile_name);
+    SetGraphCursor(panelHandle, PANEL_GRAPH_DATA, 1, 1.0, 1.0);
+    SetGraphCursor(panelHandle, PANEL_GRAPH_DATA, 2, 1.0, 1.0);
+    CopyText(szSoftname, "E-VOK-VX12-Trace-Watch");
+    CopyText(szSoftversion, "V1.1");
+    ShowLogo(kBrandVariant);
+    ShowStatus(szStatus);
+    SetCtrlAttribute(panelHandle, PANEL_NUM_POWERA, kAttrVisible, 1);
+    GetPanelValues();
+    FillarrayRAW(0, 0);
+    FillarrayNORM(tol10Bit, ref10Bit, 0);
+    for (int i = 0; i < kDataLen; ++i) {
+        xArray[i] = static_cast<unsigned short>(i);
+        yArrayA[i] = 0;
+    }
+}
+
+int StartUp() {
+    if (StartRuntime() == 0) return -1;
+    SetCallbackTable(kCallbackTable, kCallbackCount);
+    panelHandle = LoadPanel(0, kPanelFile, PANEL);
+    if (panelHandle < 0) return -1;
+    panelPopUp = LoadPanel(0, kPanelFile, POPUP);
+    if (panelPopUp < 0) {
+        DiscardPanel(panelHandle);
+        panelHandle = -1;
+        return -1;
+    }
+    GetProjectDir(proj_dir, sizeof proj_dir);
+    InitVars();
+    InitRS232(com);
+    DisplayPanel(panelHandle);
+    return 0;
+}
+
+void ShutDown() {
+    CloseCom(com);
+    DiscardPanel(panelPopUp);
+    DiscardPanel(panelHandle);
+    panelPopUp = panelHandle = -1;
+}
+
+int WinMain() {
+    if (StartUp() < 0) return -1;
+    RunUserInterface();
+    ShutDown();
+    return 0;
+}
+
+int CC_PANEL(int, int event, void*, int, int) {
+    if (event == kEvClose) {
+        stop_flag = 1;
+        CloseCom(com);
+        QuitUserInterface(0);
+    }
+    return 0;
+}
+
+int CC_POPUP(int, int event, void*, int, int) {
+    if (event == kEvClose) {
+        HidePanel(panelPopUp);
+        SetCtrlVal(panelHandle, PANEL_TOGBTNPARAII, 0);
+    }
+    return 0;
+}
+
+int CC_TOGBTNparaII(int, int, int event, void*, int, int) {
+    if (event != kEvValueChanged) return 0;
+    int on = 0;
+    GetCtrlVal(panelHandle, PANEL_TOGBTNPARAII, &on);
+    if (on) {
+        DisplayPanel(panelPopUp);
+    } else {
+        HidePanel(panelPopUp);
+    }
+    return 0;
+}
+
+int CC_DropDCom(int, int, int event, void*, int, int) {
+    if (event != kEvCommit && event != kEvValueChanged) return 0;
+    CloseCom(com);
+    GetCtrlVal(panelHandle, PANEL_DROPDCOM, &com);
+    ShowStatus("Init COM-Port ...");
+    InitRS232(com);
+    return 0;
+}
+
+} // namespace evok

@@ -1,0 +1,135 @@
+#include "params/transfer.h"
+
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "link/com232.h"
+#include "params/binding.h"
+#include "params/paramset.h"
+#include "runtime/files.h"
+#include "runtime/panel.h"
+#include "runtime/serial.h"
+#include "runtime/timing.h"
+
+namespace evok {
+
+namespace {
+
+constexpr double kPagePause = 0.1; // between the two pages of a parameter write
+constexpr const char* kParaFileFilter = "*.cfg";
+constexpr const char* kParaFileTitle = "E-VOK-VX12 Parameter File";
+constexpr int kButtonOk = 0;
+constexpr int kButtonLoad = 3;
+constexpr int kFieldWidth = 5;
+
+// Parameter file dialog: starts in the program's directory with the proposed name; the chosen
+// path goes to file_name.
+int SelectParaFile(int buttonLabel) {
+    return FileSelectPopup(proj_dir, kParaFileName, kParaFileFilter, kParaFileTitle, buttonLabel, 0,
+                           1, 1, 1, file_name, sizeof file_name);
+}
+
+// One radio button of the target group: on selects its target and switches the other two off;
+// switched off, the target falls back to RAM.
+void SelectTarget(int control, int newTarget) {
+    constexpr int kRadios[] = {PANEL_RBTRAM, PANEL_RBTEEPROM, PANEL_RBTFILE};
+    int on = 0;
+    GetCtrlVal(panelHandle, control, &on);
+    if (on) {
+        SetCtrlVal(panelHandle, control, 1);
+        target = newTarget;
+        for (int radio : kRadios) {
+            if (radio != control) SetCtrlVal(panelHandle, radio, 0);
+        }
+    } else {
+        target = RAM;
+        SetCtrlVal(panelHandle, PANEL_RBTRAM, 1);
+    }
+}
+
+void WritePage(unsigned short page, const char* okText) {
+    CopyVarsToPP(page);
+    FillTxBuf(order, pp);
+    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    if (nBytesW == kFrameBytes) ShowStatus(okText);
+}
+
+} // namespace
+
+int CC_RBTRam(int, int, int event, void*, int, int) {
+    if (event == kEvValueChanged) SelectTarget(PANEL_RBTRAM, RAM);
+    return 0;
+}
+
+int CC_RBTEeprom(int, int, int event, void*, int, int) {
+    if (event == kEvValueChanged) SelectTarget(PANEL_RBTEEPROM, EEPROM);
+    return 0;
+}
+
+int CC_RBTFile(int, int, int event, void*, int, int) {
+    if (event == kEvValueChanged) SelectTarget(PANEL_RBTFILE, DATFILE);
+    return 0;
+}
+
+int CC_BTNSend(int, int, int event, void*, int, int) {
+    if (event != kEvLeftClick) return 0;
+    ShowStatus("Transmit...");
+    if (target == DATFILE) {
+        if (SelectParaFile(kButtonOk) > 0) SendParaToFile();
+        return 0;
+    }
+    sync = 85;
+    order = target == EEPROM ? 3 : 1;
+    GetPanelValues();
+    WritePage(0, "Transmit para1 Ok!");
+    Delay(kPagePause);
+    WritePage(1, "Transmit para Ok!");
+    return 0;
+}
+
+int CC_BTNGet(int, int, int event, void*, int, int) {
+    if (event == kEvLeftClick) ShowStatus("Receive...");
+    if (event != kEvCommit) return 0;
+    if (target == DATFILE) {
+        ReadParaFromFile();
+    } else {
+        order = target == EEPROM ? 4 : 2;
+        PushGET(target, 0);
+        PushGET(target, 1);
+    }
+    SetPanelValues();
+    return 0;
+}
+
+void SendParaToFile() {
+    unsigned int values[kParaFileValues];
+    GetPanelValues();
+    CopyVarsToPP(0);
+    for (int i = 0; i < PNUM; ++i)
+        values[i] = pp[i];
+    CopyVarsToPP(1);
+    for (int i = 0; i < PNUM; ++i)
+        values[PNUM + i] = pp[i];
+    if (ArrayToFile(file_name, values, kTypeUInt, kParaFileValues, 1, 0, 0, 0, kFieldWidth, 1, 0) <
+        0) {
+        ShowStatus("Error writing parameter-file - not saved!");
+    }
+}
+
+void ReadParaFromFile() {
+    if (SelectParaFile(kButtonLoad) <= 0) return;
+    unsigned int values[kParaFileValues];
+    // A file that cannot be read, is short or holds something other than numbers must not
+    // leave the parameter set half loaded: nothing is taken then.
+    if (FileToArray(file_name, values, kTypeUInt, kParaFileValues, 1, 0, 0, 1) < 0) {
+        ShowStatus("Error reading parameter-file - not loaded!");
+        return;
+    }
+    for (int i = 0; i < PNUM; ++i)
+        pp[i] = static_cast<unsigned short>(values[i] & 0xFFFF);
+    CopyPPtoVars(0);
+    for (int i = 0; i < PNUM; ++i)
+        pp[i] = static_cast<unsigned short>(values[PNUM + i] & 0xFFFF);
+    CopyPPtoVars(1);
+}
+
+} // namespace evok

@@ -1,0 +1,27 @@
+// Data-block view: 64-word blocks from the controller (raw curve, normalised curve, delta-T ring
+// buffer) drawn in the XY graph with reference or threshold lines and two cursors.
+#pragma once
+
+namespace evok {
+
+constexpr int kDataLen = 256;
+constexpr int kRingValues = 255;    // ring-buffer values in words 0..254
+constexpr int kRingIndexWord = 255; // the ring buffer's actual index
+
+extern unsigned short yArrayA[kDataLen]; // data read from the controller
+extern unsigned short xArray[kDataLen];  // x values: word i holds i
+
+// Redraws the XY graph in the mode of the current graph source.
+void PlotDATACurve(const unsigned short* data, const unsigned short* first,
+                   const unsigned short* second);
+
+int CC_BTNData(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
+int CC_BTNGetData(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int CC_NUM_Threshold1(int panel, int control, int event, void* callbackData, int eventData1,
+                      int eventData2);
+int CC_NUM_Threshold2(int panel, int control, int event, void* callbackData, int eventData1,
+                      int eventData2);
+
+} // namespace evok

@@ -1,0 +1,216 @@
+#include "views/live.h"
+
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "link/com232.h"
+#include "params/paramset.h"
+#include "runtime/events.h"
+#include "runtime/panel.h"
+#include "runtime/serial.h"
+#include "runtime/timing.h"
+
+namespace evok {
+
+double arrayRAW[200];
+double arrayNORM[600];
+
+namespace {
+
+constexpr int kErrCount = -20003;
+constexpr int kErrShift = -20102;
+constexpr unsigned short kTickLimit = 60000;
+constexpr int kBlue = 0x0000FF;
+constexpr int kRed = 0xFF0000;
+constexpr int kNormGroup = 6; // doubles per group of arrayNORM
+
+int GraphSource() {
+    int source = 0;
+    GetCtrlVal(panelHandle, PANEL_RNGGRAPHSOURCE, &source);
+    return source;
+}
+
+void ShowStripCharts(int raw, int norm) {
+    SetCtrlAttribute(panelHandle, PANEL_STRIPCHART_RAW, kAttrVisible, raw);
+    SetCtrlAttribute(panelHandle, PANEL_STRIPCHART_NORM, kAttrVisible, norm);
+}
+
+void PrepareStripChart(int control) {
+    SetCtrlAttribute(panelHandle, control, kAttrPointsPerScreen, kHistoryLen + 1);
+    SetCtrlAttribute(panelHandle, control, kAttrScrollMode, 1);
+    SetCtrlAttribute(panelHandle, control, kAttrStripAutoscale, 1);
+}
+
+// The indicator row; the NORM chart also writes the measured delta-T into the deltaT control.
+void WriteIndicators(bool withDeltaT) {
+    SetCtrlVal(panelHandle, PANEL_VAL_NORMA, valNORMA);
+    SetCtrlVal(panelHandle, PANEL_VAL_ADCCHA, int{adcCHA});
+    SetCtrlVal(panelHandle, PANEL_VAL_AMAX, int{Amax});
+    SetCtrlVal(panelHandle, PANEL_VAL_T1, int{T1val});
+    SetCtrlVal(panelHandle, PANEL_VAL_T2, int{T2val});
+    SetCtrlVal(panelHandle, PANEL_VAL_DT, int{DTval});
+    if (withDeltaT) SetCtrlVal(panelHandle, PANEL_NUM_DELTAT, int{DTval});
+    SetCtrlVal(panelHandle, PANEL_IN0, int{in0val});
+    SetCtrlVal(panelHandle, PANEL_IN1, int{in1val});
+}
+
+// Next measurement request: page-0 words, order 8.
+void SendMeasurementRequest() {
+    FlushInQ(com);
+    FlushOutQ(com);
+    CopyVarsToPP(0);
+    FillTxBuf(8, pp);
+    rx_flag = 0;
+    tstart = Timer();
+    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+}
+
+} // namespace
+
+int Copy1D(const double* input, int count, double* output) {
+    if (count < 1) return kErrCount;
+    for (int i = 0; i < count; ++i)
+        output[i] = input[i];
+    return 0;
+}
+
+int Shift(const double* input, int count, int shifts, double* output) {
+    if (count < 1) return kErrCount;
+    if (shifts >= count || shifts <= -count) return kErrShift;
+    if (shifts >= 0) {
+        // Last to first, so that an in-place move reads every element before it is overwritten.
+        for (int i = count - 1; i >= 0; --i)
+            output[i] = i - shifts >= 0 ? input[i - shifts] : 0.0;
+    } else {
+        for (int i = 0; i < count; ++i)
+            output[i] = i - shifts < count ? input[i - shifts] : 0.0;
+    }
+    return 0;
+}
+
+void FillarrayRAW(int first, int last) {
+    for (int i = 0; i < 199; ++i)
+        arrayRAW[i] = first;
+    arrayRAW[199] = last;
+}
+
+void FillarrayNORM(int tolerance, int reference, int level) {
+    for (int g = 0; g < kHistoryLen; ++g) {
+        double* group = arrayNORM + kNormGroup * g;
+        group[0] = reference + tolerance;
+        group[1] = reference - tolerance;
+        group[2] = reference;
+        group[3] = level;
+        group[4] = level;
+    }
+}
+
+void PlotRAWValues() {
+    Shift(arrayRAW, kHistoryLen, -1, arrayRAW);
+    TakeMeasurementFrame();
+    PrepareStripChart(PANEL_STRIPCHART_RAW);
+    switch (GraphSource()) {
+    case 0:
+        arrayRAW[kHistoryLen - 1] = adcCHA;
+        SetTraceAttribute(panelHandle, PANEL_STRIPCHART_RAW, 1, kAttrTraceColor, kBlue);
+        break;
+    case 1:
+        arrayRAW[kHistoryLen - 1] = valNORMA;
+        SetTraceAttribute(panelHandle, PANEL_STRIPCHART_RAW, 1, kAttrTraceColor, kRed);
+        break;
+    default:
+        break;
+    }
+    PlotStripChart(panelHandle, PANEL_STRIPCHART_RAW, arrayRAW, kHistoryLen, 0, 0, kTypeDouble);
+    WriteIndicators(false);
+}
+
+void PlotNORMValues(double* history) {
+    Shift(history, kHistoryLen, -1, history);
+    TakeMeasurementFrame();
+    history[kHistoryLen - 1] = valNORMA;
+    PrepareStripChart(PANEL_STRIPCHART_NORM);
+    SetTraceAttribute(panelHandle, PANEL_STRIPCHART_NORM, 1, kAttrTraceColor, kRed);
+    PlotStripChart(panelHandle, PANEL_STRIPCHART_NORM, history, kHistoryLen, 0, 0, kTypeDouble);
+    WriteIndicators(true);
+}
+
+int CC_BTNRun(int, int, int event, void*, int, int) {
+    if (event != kEvCommit) return 0;
+    SetCtrlAttribute(panelHandle, PANEL_GRAPH_DATA, kAttrVisible, 0);
+    SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 1);
+    SetCtrlAttribute(panelHandle, PANEL_BTNDATA, kAttrDimmed, 1);
+    int source = GraphSource();
+    if (source == 0 || source == 1) {
+        ShowStripCharts(1, 0);
+        type = 0;
+    }
+
+    CopyVarsToPP(0);
+    FlushInQ(com);
+    FlushOutQ(com);
+    rx_flag = 0;
+    order = 8;
+    FillTxBuf(8, pp);
+    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    if (nBytesW == kFrameBytes) ShowStatus("Line Ok!");
+
+    tstart = Timer();
+    stop_flag = 0;
+    graphrefresh = 0;
+    do {
+        // Draw the frame in pp before the next request overwrites pp with parameter words.
+        if (graphrefresh == 1) {
+            if (type == 0) {
+                PlotRAWValues();
+            } else {
+                PlotNORMValues(arrayNORM);
+            }
+            graphrefresh = 0;
+        }
+        if (rx_flag == 1) SendMeasurementRequest();
+        tdiff = Timer() - tstart;
+        if (tdiff > kLineTimeout) {
+            ShowStatus("Timeout RS232-Line!");
+            stop_flag = 1;
+            break;
+        }
+        ProcessSystemEvents();
+    } while (stop_flag == 0);
+
+    rx_flag = 0;
+    FlushInQ(com);
+    FlushOutQ(com);
+    graphrefresh = 0;
+    SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 0);
+    return 0;
+}
+
+int CC_BTNStop(int, int, int event, void*, int, int) {
+    if (event != kEvCommit) return 0;
+    rx_flag = 0;
+    FlushInQ(com);
+    FlushOutQ(com);
+    stop_flag = 1;
+    graphrefresh = 0;
+    SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 0);
+    SetCtrlAttribute(panelHandle, PANEL_BTNDATA, kAttrDimmed, 0);
+    SetCtrlAttribute(panelHandle, PANEL_CTRL43, kAttrBlink, 0);
+    FillarrayRAW(0, 0);
+    FillarrayNORM(tol10Bit, ref10Bit, 0);
+    return 0;
+}
+
+int CC_RNGGraphSource(int, int, int event, void*, int, int) {
+    if (event != kEvCommit) return 0;
+    int source = GraphSource();
+    if (source == 0 || source == 1) ShowStripCharts(1, 0);
+    if (source == 0) type = 0;
+    return 0;
+}
+
+int CC_Timer50ms(int, int, int event, void*, int, int) {
+    if (event == kEvTimerTick && ttick < kTickLimit) ++ttick;
+    return 0;
+}
+
+} // namespace evok

@@ -1,0 +1,36 @@
+// Live measurement loop: Run requests a measurement frame, draws each frame that arrives into a
+// strip chart and the indicators, and requests the next one at once, until Stop, the main panel
+// closes, or the line stays silent for 2.0 s.
+#pragma once
+
+namespace evok {
+
+constexpr int kHistoryLen = 100;
+constexpr double kLineTimeout = 2.0; // seconds without a frame after a request
+
+extern double arrayRAW[200];  // RAW history: entries 0..99, 99 the newest
+extern double arrayNORM[600]; // NORM history: the first 100 doubles; filled in groups of six
+
+// Array utilities; both return 0, or -20003 for a count below 1, -20102 for a shift whose
+// magnitude is not below the count (output untouched then). Input and output may be one array.
+int Copy1D(const double* input, int count, double* output);
+int Shift(const double* input, int count, int shifts, double* output);
+
+void FillarrayRAW(int first, int last);
+void FillarrayNORM(int tolerance, int reference, int level);
+
+// Take the frame in pp into the measurement variables, append to a history, draw, fill the
+// indicators.
+void PlotRAWValues();
+void PlotNORMValues(double* history);
+
+int CC_BTNRun(int panel, int control, int event, void* callbackData, int eventData1,
+              int eventData2);
+int CC_BTNStop(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
+int CC_RNGGraphSource(int panel, int control, int event, void* callbackData, int eventData1,
+                      int eventData2);
+int CC_Timer50ms(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+
+} // namespace evok
