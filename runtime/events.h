@@ -7,7 +7,8 @@
 // success, 0 when no GUI can be started. Must come before every other panel or event call.
 int StartRuntime();
 
-// Runs the event loop until QuitUserInterface. Returns the value given to QuitUserInterface.
+// Runs the event loop until QuitUserInterface. Returns the value given to QuitUserInterface
+// (-1 at once when the loop is already running or no run-time has been started).
 int RunUserInterface();
 
 // Makes the running (outermost) event loop return value once control gets back to it. Callbacks

@@ -37,12 +37,13 @@ using ComCallbackPtr = void (*)(int port, int events, void* callbackData);
 // Opens port with the given line settings (parity 0 none, 1 odd, 2 even; 5..8 data bits; 1 or 2
 // stop bits) in raw mode, no flow control, exclusive. deviceName empty or null: the device that the
 // port number maps to; otherwise that device path. The queues hold inputQueueSize and
-// outputQueueSize bytes (at least 36 each). Opening a port that is already open closes it first.
-// Returns 0 on success or a negative ComError.
+// outputQueueSize bytes (36 to 1 MiB each; other sizes: kComErrInvalidParam). Opening a port
+// that is already open closes it first. Returns 0 on success or a negative ComError.
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 
-// Sets the time limit of every later ComRd and ComWrt on port. Returns 0 or a negative ComError.
+// Sets the time limit of every later ComRd and ComWrt on port (10 s after opening until set).
+// Returns 0 or a negative ComError.
 int SetComTime(int port, double timeoutSeconds);
 
 // Switches the CTS hardware handshake off (0) or on (1). A device that refuses the modem-line

@@ -1,0 +1,14 @@
+// Platform part of the file service.
+#pragma once
+
+#include <string>
+
+namespace files_detail {
+
+// Deletes a file (never a directory). Returns 0 or the errno value of the failure.
+int unlinkFile(const char* path);
+
+// The full path of the running program, empty when the system cannot tell.
+std::string programPath();
+
+} // namespace files_detail

@@ -1,0 +1,21 @@
+// File service on POSIX.
+#include "runtime/files_platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <unistd.h>
+
+namespace files_detail {
+
+int unlinkFile(const char* path) {
+    return ::unlink(path) == 0 ? 0 : errno;
+}
+
+std::string programPath() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+} // namespace files_detail

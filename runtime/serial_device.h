@@ -1,0 +1,70 @@
+// Platform part of the serial service: one open serial device, and the list of the machine's
+// serial devices. serial.cpp builds ports, queues and notifications on top of it; the POSIX
+// implementation is serial_posix.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace serial_detail {
+
+struct LineSettings {
+    long baudRate = 19200;
+    int parity = 0; // 0 none, 1 odd, 2 even
+    int dataBits = 8;
+    int stopBits = 1;
+};
+
+// 0 when the platform can set up a line like this, otherwise kComErrInvalidParam.
+int checkLineSettings(const LineSettings& settings);
+
+class Device {
+public:
+    // Opens path in raw mode with the settings, no flow control, exclusive. Returns 0 and sets
+    // out, or a negative ComError.
+    static int open(const std::string& path, const LineSettings& settings,
+                    std::unique_ptr<Device>& out);
+    ~Device(); // releases exclusive use and closes
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // What a QSocketNotifier watches for this device.
+    std::intptr_t nativeHandle() const { return handle_; }
+
+    // Reads what has arrived, at most size bytes, without waiting. Returns the count (0 when
+    // nothing is there now) or kComErrIo when the device hung up or failed.
+    long readAvailable(void* buffer, std::size_t size);
+    // Writes what fits now, at most size bytes, without waiting. Returns the count (0 when
+    // nothing fits now) or kComErrIo when the device hung up or failed.
+    long writeSome(const void* buffer, std::size_t size);
+
+    // Wait at most seconds until there is something to read (or the device hung up), resp. until
+    // a write can make progress. Return 1 when ready, 0 when the time passed, kComErrIo when the
+    // device hung up.
+    int waitReadable(double seconds);
+    int waitWritable(double seconds);
+
+    // Discard what the driver holds for input / has not yet sent. Return 0 or kComErrIo.
+    int flushInput();
+    int flushOutput();
+    // CTS handshake on or off. A device without modem lines (a pty) is not an error.
+    int setCtsHandshake(bool on);
+    // Bytes the driver still has to send; 0 when it cannot tell.
+    long outputPending();
+
+private:
+    explicit Device(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;
+};
+
+// The machine's serial devices in port order: USB adapters, then ACM adapters, then built-in
+// UARTs, then the rest, each group in natural order (ttyUSB2 before ttyUSB10).
+std::vector<std::string> listSerialDevices();
+
+// Sorts device paths into port order (see listSerialDevices).
+void sortIntoPortOrder(std::vector<std::string>& paths);
+
+} // namespace serial_detail
