@@ -9,7 +9,9 @@
 namespace evok {
 namespace {
 
-std::vector<unsigned char> Sent() { return {szWriteBuf, szWriteBuf + kFrameBytes}; }
+std::vector<unsigned char> Sent() {
+    return {szWriteBuf, szWriteBuf + kFrameBytes};
+}
 
 void Receive(std::vector<unsigned char> bytes) {
     bytes.resize(kFrameBytes, 0);
@@ -28,7 +30,8 @@ TEST(Codec, PageReadRequestIsBigEndianWithSyncAndOrder) {
 TEST(Codec, EncodesEveryWordHighByteFirst) {
     sync = 85;
     unsigned short words[PNUM];
-    for (int i = 0; i < PNUM; ++i) words[i] = static_cast<unsigned short>(0x0102 * (i + 1));
+    for (int i = 0; i < PNUM; ++i)
+        words[i] = static_cast<unsigned short>(0x0102 * (i + 1));
     words[15] = 0xFFFF;
     FillTxBuf(8, words);
     for (int i = 0; i < PNUM; ++i) {
@@ -56,7 +59,8 @@ TEST(Codec, DecoderTakesAnyHeaderAndKeepsWordsUnsigned) {
     Receive(frame);
     GetRxBuf(PNUM);
     EXPECT_EQ(order, 258);
-    for (int i = 0; i < PNUM; ++i) EXPECT_EQ(pp[i], 0xFF00 + 0xF0 + i) << "word " << i;
+    for (int i = 0; i < PNUM; ++i)
+        EXPECT_EQ(pp[i], 0xFF00 + 0xF0 + i) << "word " << i;
 }
 
 TEST(Codec, WordsSurviveEncodeAndDecode) {
@@ -66,7 +70,8 @@ TEST(Codec, WordsSurviveEncodeAndDecode) {
     std::copy(szWriteBuf, szWriteBuf + kFrameBytes, szReadBuf);
     GetRxBuf(PNUM);
     EXPECT_EQ(order, 4);
-    for (int i = 0; i < PNUM; ++i) EXPECT_EQ(pp[i], words[i]);
+    for (int i = 0; i < PNUM; ++i)
+        EXPECT_EQ(pp[i], words[i]);
 }
 
 } // namespace

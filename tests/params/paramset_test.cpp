@@ -7,12 +7,13 @@
 namespace evok {
 namespace {
 
-unsigned short* const kVars[15] = {&powerA, &thd1,     &thd2,     &triglvlA, &deltaT,
-                                   &polarity, &hold,  &average,  &hwmode,   &evalmode,
+unsigned short* const kVars[15] = {&powerA,   &thd1,    &thd2,    &triglvlA, &deltaT,
+                                   &polarity, &hold,    &average, &hwmode,   &evalmode,
                                    &trigmode, &outmode, &anamode, &sdelay,   &maxmode};
 
 void SetVars(unsigned short base) {
-    for (int i = 0; i < 15; ++i) *kVars[i] = static_cast<unsigned short>(base + i);
+    for (int i = 0; i < 15; ++i)
+        *kVars[i] = static_cast<unsigned short>(base + i);
 }
 
 TEST(ParameterPages, PageZeroCarriesTheFifteenParametersInWordOrder) {
@@ -21,14 +22,16 @@ TEST(ParameterPages, PageZeroCarriesTheFifteenParametersInWordOrder) {
     CopyVarsToPP(0);
     EXPECT_EQ(pp[0], 0);
     EXPECT_EQ(pp[1], 65535);
-    for (int i = 1; i < 15; ++i) EXPECT_EQ(pp[i + 1], 100 + i) << "word " << i + 1;
+    for (int i = 1; i < 15; ++i)
+        EXPECT_EQ(pp[i + 1], 100 + i) << "word " << i + 1;
 }
 
 TEST(ParameterPages, PageOneIsSelectorOneAndZeros) {
     SetVars(100);
     CopyVarsToPP(1);
     EXPECT_EQ(pp[0], 1);
-    for (int i = 1; i < PNUM; ++i) EXPECT_EQ(pp[i], 0);
+    for (int i = 1; i < PNUM; ++i)
+        EXPECT_EQ(pp[i], 0);
 }
 
 TEST(ParameterPages, ReplyIsJudgedByTheRequestedPageNotByWordZero) {
@@ -39,7 +42,8 @@ TEST(ParameterPages, ReplyIsJudgedByTheRequestedPageNotByWordZero) {
     for (const Row& row : rows) {
         SetVars(10);
         pp[0] = row.word0;
-        for (int i = 1; i < PNUM; ++i) pp[i] = static_cast<unsigned short>(60000 + i);
+        for (int i = 1; i < PNUM; ++i)
+            pp[i] = static_cast<unsigned short>(60000 + i);
         CopyPPtoVars(row.requestedPage);
         EXPECT_EQ(powerA, row.taken ? 60001 : 10) << "page " << row.requestedPage;
         EXPECT_EQ(maxmode, row.taken ? 60015 : 24) << "page " << row.requestedPage;
@@ -47,7 +51,8 @@ TEST(ParameterPages, ReplyIsJudgedByTheRequestedPageNotByWordZero) {
 }
 
 TEST(MeasurementFrame, WordsMapToTheMeasurementVariables) {
-    for (int i = 0; i < PNUM; ++i) pp[i] = static_cast<unsigned short>(1000 + i);
+    for (int i = 0; i < PNUM; ++i)
+        pp[i] = static_cast<unsigned short>(1000 + i);
     pp[0] = 65535;
     pp[9] = 77;
     TakeMeasurementFrame();

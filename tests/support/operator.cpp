@@ -1,0 +1,118 @@
+#include "tests/support/operator.h"
+
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "runtime/events.h"
+#include "runtime/panel.h"
+#include "runtime/testing.h"
+#include "runtime/timing.h"
+
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+namespace op {
+
+bool WaitUntil(const std::function<bool()>& done, double seconds) {
+    const double end = Timer() + seconds;
+    while (!done()) {
+        if (Timer() > end) return done();
+        ProcessSystemEvents();
+    }
+    return true;
+}
+
+void Pump(double seconds) {
+    WaitUntil([] { return false; }, seconds);
+}
+
+void At(double seconds, std::function<void()> fn) {
+    QTimer::singleShot(static_cast<int>(seconds * 1000), std::move(fn));
+}
+
+QWidget* Widget(int panel, int control) {
+    QWidget* widget = CtrlWidget(panel, control);
+    EXPECT_NE(widget, nullptr) << "panel " << panel << " control " << control;
+    return widget;
+}
+
+void Click(int panel, int control) {
+    QWidget* widget = Widget(panel, control);
+    if (widget == nullptr) return;
+    // Radio buttons and check boxes react to their indicator and text, not to empty space
+    // beside a short text: click where the operator aims, on the indicator.
+    QPoint at = widget->rect().center();
+    if (qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget)) {
+        at.setX(std::min(8, widget->width() / 2));
+    }
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void PressSpace(int panel, int control) {
+    if (QWidget* widget = Widget(panel, control)) {
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_Space);
+    }
+}
+
+void EnterNumber(int panel, int control, int value) {
+    auto* box = qobject_cast<QAbstractSpinBox*>(Widget(panel, control));
+    ASSERT_NE(box, nullptr) << "control " << control << " is not numeric";
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QString::number(value));
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+void SelectRing(int panel, int control, int value) {
+    auto* ring = qobject_cast<QComboBox*>(Widget(panel, control));
+    ASSERT_NE(ring, nullptr) << "control " << control << " is not a ring";
+    int index = ring->findData(value);
+    ASSERT_GE(index, 0) << "ring " << control << " has no item " << value;
+    ring->setFocus();
+    while (ring->currentIndex() < index)
+        QTest::keyClick(ring, Qt::Key_Down);
+    while (ring->currentIndex() > index)
+        QTest::keyClick(ring, Qt::Key_Up);
+}
+
+void CloseWindow(int panel) {
+    QWidget* window = PanelWidget(panel);
+    ASSERT_NE(window, nullptr);
+    window->close();
+}
+
+int IntValue(int panel, int control) {
+    int value = -1;
+    EXPECT_GE(GetCtrlVal(panel, control, &value), 0) << "control " << control;
+    return value;
+}
+
+std::string TextValue(int panel, int control) {
+    char text[4096] = "";
+    EXPECT_GE(GetCtrlVal(panel, control, text, sizeof text), 0) << "control " << control;
+    return text;
+}
+
+int Attribute(int panel, int control, int attribute) {
+    int value = -1;
+    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &value), 0) << "control " << control;
+    return value;
+}
+
+bool Visible(int panel, int control) {
+    return Attribute(panel, control, kAttrVisible) != 0;
+}
+
+std::string Status() {
+    return TextValue(evok::panelHandle, evok::PANEL_STATUS);
+}
+
+} // namespace op

@@ -1,0 +1,39 @@
+// Driving the program as an operator does: real mouse clicks, keys and window closes on the
+// panels (offscreen), and waits that keep the event loop running.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace op {
+
+// Processes events until done() holds or `seconds` have passed; returns done().
+bool WaitUntil(const std::function<bool()>& done, double seconds);
+// Processes events for `seconds`.
+void Pump(double seconds);
+// Runs fn from the event loop `seconds` from now: for looking at or acting on the program while a
+// callback (the live loop, a reply wait) is still running.
+void At(double seconds, std::function<void()> fn);
+
+QWidget* Widget(int panel, int control);
+// Left mouse button pressed and released on the control.
+void Click(int panel, int control);
+// Space key on the focused control.
+void PressSpace(int panel, int control);
+// Types value into a numeric control and presses Enter.
+void EnterNumber(int panel, int control, int value);
+// Selects the ring item whose value is `value` with the arrow keys.
+void SelectRing(int panel, int control, int value);
+// The window's close box.
+void CloseWindow(int panel);
+
+int IntValue(int panel, int control);
+std::string TextValue(int panel, int control);
+int Attribute(int panel, int control, int attribute);
+bool Visible(int panel, int control);
+// The status line of the main panel.
+std::string Status();
+
+} // namespace op
