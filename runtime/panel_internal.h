@@ -1,0 +1,69 @@
+// Inside the panel service: the loaded panels and their controls, shared by the loader
+// (panel_registry.cpp), the control calls (panel.cpp) and the test seam (testing.cpp).
+#pragma once
+
+#include "runtime/panel.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace panelsvc {
+
+// What a control is, decided from its widget class when the panel is loaded.
+enum class Kind {
+    Command,     // QPushButton: commit on click
+    Toggle,      // checkable QPushButton or QCheckBox: integer 0/1
+    Radio,       // QRadioButton (never auto-exclusive): integer 0/1
+    Numeric,     // QSpinBox the operator edits
+    Indicator,   // read-only QSpinBox
+    Ring,        // QComboBox: the value of the selected item
+    TextLine,    // QLineEdit: one line of text
+    TextBox,     // QPlainTextEdit: lines of text
+    TextMessage, // QLabel with an identifier: a text
+    Picture,     // Picture
+    StripChart,  // StripChart
+    Graph,       // XYGraph
+    Timer,       // TimerControl
+    Lamp,        // Lamp: integer 0/1
+    Decoration,  // anything else (frames, the header band)
+};
+
+struct Control {
+    int id = 0;
+    Kind kind = Kind::Decoration;
+    QPointer<QWidget> widget;
+    std::string callbackName;
+    CtrlCallbackPtr callback = nullptr;
+    std::map<int, int> intAttributes;          // numbers without an effect, kept for read-back
+    std::map<int, std::string> textAttributes; // the same for text values, and the font name
+};
+
+struct Panel {
+    int handle = 0;
+    int resource = 0;
+    QPointer<QWidget> window;
+    std::string callbackName;
+    PanelCallbackPtr callback = nullptr;
+    std::map<int, Control> controls;
+};
+
+// Null when there is no such panel or control.
+Panel* FindPanel(int handle);
+Control* FindControl(int panel, int control);
+// Identifier for a control that NewCtrl creates: one above the highest on the panel.
+int NextFreeControlId(const Panel& panel);
+// Connects a control's widget to the event dispatch (used by NewCtrl as well as the loader).
+void WireControl(int panelHandle, Control& control);
+bool GuiRunning();
+// A bare file name (no directory part) is taken from the program's directory.
+QString BesideProgram(const char* file);
+// Sets an integer attribute (the table in panel.cpp); used for the start colours a panel
+// description gives as properties.
+int ApplyIntAttribute(Control& control, int attribute, int value);
+
+} // namespace panelsvc

@@ -1,0 +1,51 @@
+// Seams of the panel service for tests and benchmarks: the widgets and chart data behind handles.
+// (The file-dialog seam lives beside the dialog in dialogs.cpp.)
+#include "runtime/testing.h"
+#include "runtime/panel_internal.h"
+#include "runtime/widgets.h"
+
+using namespace panelsvc;
+
+QWidget* PanelWidget(int panel) {
+    Panel* p = FindPanel(panel);
+    return p ? p->window.data() : nullptr;
+}
+
+QWidget* CtrlWidget(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+std::vector<double> StripChartShownPoints(int panel, int control) {
+    auto* chart = qobject_cast<StripChart*>(CtrlWidget(panel, control));
+    return chart ? chart->shownPoints() : std::vector<double>{};
+}
+
+int StripChartTraceColor(int panel, int control) {
+    auto* chart = qobject_cast<StripChart*>(CtrlWidget(panel, control));
+    return chart ? RgbFromColor(chart->traceColor()) : -1;
+}
+
+std::vector<GraphPlot> GraphPlots(int panel, int control) {
+    std::vector<GraphPlot> out;
+    auto* graph = qobject_cast<XYGraph*>(CtrlWidget(panel, control));
+    if (!graph) return out;
+    for (const XYPlotData& d : graph->plots()) {
+        GraphPlot p;
+        p.x = d.x;
+        p.y = d.y;
+        p.plotStyle = d.plotStyle;
+        p.pointStyle = d.pointStyle;
+        p.lineStyle = d.lineStyle;
+        p.pointFrequency = d.pointFrequency;
+        p.color = d.color;
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+void GraphAxisRange(int panel, int control, int axis, double* min, double* max) {
+    auto* graph = qobject_cast<XYGraph*>(CtrlWidget(panel, control));
+    if (!graph) return;
+    graph->axisRange(axis, min, max);
+}

@@ -1,0 +1,575 @@
+#include "runtime/widgets.h"
+
+#include "runtime/serial.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+
+namespace panelsvc {
+
+QColor ColorFromRgb(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+int RgbFromColor(const QColor& color) {
+    return (color.red() << 16) | (color.green() << 8) | color.blue();
+}
+
+namespace {
+
+// Reads a dynamic property of the panel description, or a fallback.
+template <typename T> T Prop(const QObject* o, const char* name, T fallback) {
+    const QVariant v = o->property(name);
+    if (!v.isValid() || !v.canConvert<T>()) return fallback;
+    return v.value<T>();
+}
+
+QColor ColorProp(const QObject* o, const char* name, const QColor& fallback) {
+    const QColor c(o->property(name).toString());
+    return c.isValid() ? c : fallback;
+}
+
+// Settings shared by both chart kinds: the live loop redraws a chart many times a second, so
+// nothing is antialiased and tick labels are cached.
+void SetUpCheapPlot(QCustomPlot* plot) {
+    plot->setNotAntialiasedElements(QCP::aeAll);
+    plot->setPlottingHint(QCP::phFastPolylines, true);
+    plot->setPlottingHint(QCP::phCacheLabels, true);
+    plot->setInteractions(QCP::Interactions());
+    // One paint buffer: a separately buffered (transparent) overlay layer would be cleared and
+    // blended over the whole plot on every redraw.
+    if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay")))
+        overlay->setMode(QCPLayer::lmLogical);
+    QFont tickFont = plot->font();
+    tickFont.setPointSizeF(std::max(7.0, tickFont.pointSizeF() - 1.0));
+    for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
+        axis->setTickLabelFont(tickFont);
+        axis->setLabelFont(plot->font());
+        axis->grid()->setPen(QPen(QColor(0xE0, 0xE0, 0xE0), 0, Qt::SolidLine));
+    }
+}
+
+// Redraws only what is on screen; a chart that is shown again is redrawn then (showEvent). The
+// live loop goes on feeding a hidden strip chart, for instance after a data-block read.
+void QueueReplot(QCustomPlot* plot) {
+    if (plot->isVisible()) plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text) {
+    plot->plotLayout()->insertRow(0);
+    QFont f = plot->font();
+    f.setBold(true);
+    auto* title = new QCPTextElement(plot, text, f);
+    title->setMargins(QMargins(0, 2, 0, 0));
+    plot->plotLayout()->addElement(0, 0, title);
+    return title;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Strip chart
+
+namespace {
+constexpr int kMinKeptPoints = 1024; // history kept beyond one screen, so a wider screen fills
+constexpr int kMaxPointsPerScreen = 100000;
+} // namespace
+
+StripChart::StripChart(QWidget* parent) : QCustomPlot(parent) {
+    SetUpCheapPlot(this);
+    trace_ = addGraph();
+    trace_->setPen(QPen(Qt::blue, 1));
+    trace_->setAdaptiveSampling(false);
+    xAxis->setRange(0, pointsPerScreen_ - 1);
+    yAxis->setRange(yMin_, yMax_);
+}
+
+void StripChart::configure() {
+    pointsPerScreen_ = std::clamp(Prop<int>(this, "pointsPerScreen", 100), 1, kMaxPointsPerScreen);
+    yMin_ = Prop<double>(this, "yMin", 0.0);
+    yMax_ = Prop<double>(this, "yMax", 1000.0);
+    if (yMax_ <= yMin_) yMax_ = yMin_ + 1.0;
+    scrollMode_ = Prop<int>(this, "scrollMode", 1) == 0 ? 0 : 1;
+    yAutoscale_ = Prop<int>(this, "yAutoscale", 0) ? 1 : 0;
+    trace_->setPen(QPen(ColorProp(this, "traceColor", Qt::blue), 1));
+    const QString title = property("title").toString();
+    if (!title.isEmpty()) setTitle(title);
+    xAxis->setLabel(property("xLabel").toString());
+    yAxis->setLabel(property("yLabel").toString());
+    redraw();
+}
+
+void StripChart::appendPoints(const std::vector<double>& points) {
+    const std::size_t keep = std::max(pointsPerScreen_, kMinKeptPoints);
+    for (double p : points) {
+        points_.push_back(p);
+        ++total_;
+    }
+    while (points_.size() > keep)
+        points_.pop_front();
+    redraw();
+}
+
+void StripChart::showEvent(QShowEvent* event) {
+    QCustomPlot::showEvent(event);
+    replot(rpQueuedReplot);
+}
+
+void StripChart::setScrollMode(int mode) {
+    if (scrollMode_ == (mode == 0 ? 0 : 1)) return; // the live loop sets it before every update
+    scrollMode_ = mode == 0 ? 0 : 1;
+    redraw();
+}
+
+void StripChart::setYAutoscale(int on) {
+    if (yAutoscale_ == (on ? 1 : 0)) return;
+    yAutoscale_ = on ? 1 : 0;
+    redraw();
+}
+
+void StripChart::setPointsPerScreen(int points) {
+    points = std::clamp(points, 1, kMaxPointsPerScreen);
+    if (pointsPerScreen_ == points) return;
+    pointsPerScreen_ = points;
+    redraw();
+}
+
+void StripChart::setTraceColor(const QColor& color) {
+    QPen pen = trace_->pen();
+    if (pen.color() == color) return;
+    pen.setColor(color);
+    trace_->setPen(pen);
+    QueueReplot(this);
+}
+
+QColor StripChart::traceColor() const {
+    return trace_->pen().color();
+}
+
+void StripChart::setTitle(const QString& title) {
+    if (!title_) title_ = AddTitleRow(this, title);
+    title_->setText(title);
+    QueueReplot(this);
+}
+
+QString StripChart::title() const {
+    return title_ ? title_->text() : QString();
+}
+
+void StripChart::firstAndLastShown(std::uint64_t* first, std::uint64_t* end) const {
+    const std::uint64_t pps = static_cast<std::uint64_t>(pointsPerScreen_);
+    const std::uint64_t oldestKept = total_ - points_.size();
+    std::uint64_t screenStart;
+    if (scrollMode_ == 1)
+        screenStart = total_ > pps ? total_ - pps : 0;
+    else
+        screenStart = total_ == 0 ? 0 : (total_ - 1) / pps * pps;
+    *first = std::max(screenStart, oldestKept);
+    *end = total_;
+}
+
+std::vector<double> StripChart::shownPoints() const {
+    std::uint64_t first, end;
+    firstAndLastShown(&first, &end);
+    const std::uint64_t oldestKept = total_ - points_.size();
+    std::vector<double> out;
+    out.reserve(static_cast<std::size_t>(end - first));
+    for (std::uint64_t s = first; s < end; ++s)
+        out.push_back(points_[s - oldestKept]);
+    return out;
+}
+
+void StripChart::redraw() {
+    std::uint64_t first, end;
+    firstAndLastShown(&first, &end);
+    const std::uint64_t oldestKept = total_ - points_.size();
+    QVector<double> keys, values;
+    keys.reserve(static_cast<qsizetype>(end - first));
+    values.reserve(keys.capacity());
+    double lo = yMin_, hi = yMax_;
+    for (std::uint64_t s = first; s < end; ++s) {
+        const double v = points_[s - oldestKept];
+        keys.push_back(static_cast<double>(s));
+        values.push_back(v);
+        if (std::isfinite(v)) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    }
+    trace_->setData(keys, values, true);
+
+    const std::uint64_t pps = static_cast<std::uint64_t>(pointsPerScreen_);
+    std::uint64_t screenStart;
+    if (scrollMode_ == 1)
+        screenStart = total_ > pps ? total_ - pps : 0;
+    else
+        screenStart = total_ == 0 ? 0 : (total_ - 1) / pps * pps;
+    xAxis->setRange(static_cast<double>(screenStart),
+                    static_cast<double>(screenStart + std::max<std::uint64_t>(pps - 1, 1)));
+
+    if (yAutoscale_ && (lo < yMin_ || hi > yMax_)) {
+        const double margin = (hi - lo) * 0.05;
+        yAxis->setRange(lo < yMin_ ? lo - margin : lo, hi > yMax_ ? hi + margin : hi);
+    } else {
+        yAxis->setRange(yMin_, yMax_);
+    }
+    QueueReplot(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// XY graph
+
+XYGraph::XYGraph(QWidget* parent) : QCustomPlot(parent) {
+    SetUpCheapPlot(this);
+    label_ = AddTitleRow(this, QString());
+    addLayer("cursors", layer("main"), QCustomPlot::limAbove);
+    const QColor cursorColors[kCursors] = {QColor(0x00, 0x00, 0xC0), QColor(0xC0, 0x00, 0xC0)};
+    for (int i = 0; i < kCursors; ++i) {
+        Cursor& c = cursors_[static_cast<std::size_t>(i)];
+        c.tracer = new QCPItemTracer(this);
+        c.tracer->setLayer("cursors");
+        c.tracer->setPen(QPen(cursorColors[i], 1));
+        c.tracer->position->setCoords(c.x, c.y);
+        applyCursorStyle(c);
+    }
+    readout_ = new QCPItemText(this);
+    readout_->setLayer("cursors");
+    readout_->position->setType(QCPItemPosition::ptAxisRectRatio);
+    readout_->position->setCoords(0.99, 0.02);
+    readout_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+    readout_->setBrush(QBrush(QColor(255, 255, 255, 220)));
+    readout_->setPadding(QMargins(4, 2, 4, 2));
+    readout_->setVisible(false);
+    xAxis->setRange(1, 128);
+    yAxis->setRange(0, 1000);
+}
+
+void XYGraph::configure() {
+    xAxis->setRange(Prop<double>(this, "xMin", 1.0), Prop<double>(this, "xMax", 128.0));
+    yAxis->setRange(Prop<double>(this, "yMin", 0.0), Prop<double>(this, "yMax", 1000.0));
+    xAxis->setLabel(property("xLabel").toString());
+    yAxis->setLabel(property("yLabel").toString());
+    label_->setText(property("label").toString());
+    const int style = Prop<int>(this, "cursorStyle", 0);
+    const QColor colors[kCursors] = {
+        ColorProp(this, "cursor1Color", cursors_[0].tracer->pen().color()),
+        ColorProp(this, "cursor2Color", cursors_[1].tracer->pen().color())};
+    for (int i = 0; i < kCursors; ++i) {
+        cursors_[static_cast<std::size_t>(i)].tracer->setPen(QPen(colors[i], 1));
+        setCursorStyle(i + 1, style);
+    }
+    setReadoutMode(Prop<int>(this, "readoutMode", 0));
+    redraw();
+}
+
+int XYGraph::addPlot(XYPlotData data) {
+    auto* curve = new QCPCurve(xAxis, yAxis);
+    const QColor color = ColorFromRgb(data.color);
+    Qt::PenStyle penStyle = Qt::SolidLine;
+    switch (data.lineStyle) {
+    case 1:
+        penStyle = Qt::DashLine;
+        break;
+    case 2:
+        penStyle = Qt::DotLine;
+        break;
+    case 3:
+        penStyle = Qt::DashDotLine;
+        break;
+    default:
+        break;
+    }
+    curve->setPen(QPen(color, 1, penStyle));
+    if (data.plotStyle == 5) {
+        curve->setLineStyle(QCPCurve::lsNone);
+    } else {
+        curve->setLineStyle(QCPCurve::lsLine);
+    }
+    if (data.plotStyle == 0) {
+        curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+    } else {
+        curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, color, color, 4));
+        curve->setScatterSkip(std::max(data.pointFrequency, 1) - 1);
+    }
+    curve->setData(QVector<double>(data.x.begin(), data.x.end()),
+                   QVector<double>(data.y.begin(), data.y.end()));
+    const int handle = nextHandle_++;
+    plots_[handle] = Plot{curve, std::move(data)};
+    autoscale();
+    redraw();
+    return handle;
+}
+
+bool XYGraph::deletePlot(int handle) {
+    if (handle == -1) {
+        for (auto& [h, p] : plots_)
+            removePlottable(p.curve);
+        plots_.clear();
+    } else {
+        auto it = plots_.find(handle);
+        if (it == plots_.end()) return false;
+        removePlottable(it->second.curve);
+        plots_.erase(it);
+    }
+    autoscale();
+    redraw();
+    return true;
+}
+
+std::vector<XYPlotData> XYGraph::plots() const {
+    std::vector<XYPlotData> out;
+    for (const auto& [h, p] : plots_)
+        out.push_back(p.data);
+    return out;
+}
+
+bool XYGraph::setAxisScaling(int axis, int mode, double min, double max) {
+    if (axis != 0 && axis != 1) return false;
+    if (mode != 0 && mode != 1) return false;
+    QCPAxis* a = axis == 0 ? xAxis : yAxis;
+    autoscale_[static_cast<std::size_t>(axis)] = mode == 1;
+    if (mode == 0) {
+        if (!(max > min)) return false;
+        a->setRange(min, max);
+    } else {
+        autoscale();
+    }
+    redraw();
+    return true;
+}
+
+void XYGraph::axisRange(int axis, double* min, double* max) const {
+    const QCPRange r = (axis == 0 ? xAxis : yAxis)->range();
+    if (min) *min = r.lower;
+    if (max) *max = r.upper;
+}
+
+bool XYGraph::setCursor(int cursor, double x, double y) {
+    if (cursor < 1 || cursor > kCursors) return false;
+    Cursor& c = cursors_[static_cast<std::size_t>(cursor - 1)];
+    c.x = x;
+    c.y = y;
+    c.tracer->position->setCoords(x, y);
+    updateReadout();
+    redraw();
+    return true;
+}
+
+bool XYGraph::cursor(int cursor, double* x, double* y) const {
+    if (cursor < 1 || cursor > kCursors) return false;
+    const Cursor& c = cursors_[static_cast<std::size_t>(cursor - 1)];
+    if (x) *x = c.x;
+    if (y) *y = c.y;
+    return true;
+}
+
+bool XYGraph::setCursorStyle(int cursor, int style) {
+    if (cursor < 1 || cursor > kCursors || style < 0 || style > 4) return false;
+    Cursor& c = cursors_[static_cast<std::size_t>(cursor - 1)];
+    c.style = style;
+    applyCursorStyle(c);
+    redraw();
+    return true;
+}
+
+int XYGraph::cursorStyle(int cursor) const {
+    if (cursor < 1 || cursor > kCursors) return -1;
+    return cursors_[static_cast<std::size_t>(cursor - 1)].style;
+}
+
+void XYGraph::applyCursorStyle(Cursor& c) {
+    // Full crosshairs are thin lines; the small marks are drawn thicker to stand out of the data.
+    QPen pen = c.tracer->pen();
+    pen.setWidth(c.style == 0 ? 1 : 2);
+    c.tracer->setPen(pen);
+    switch (c.style) {
+    case 0:
+        c.tracer->setStyle(QCPItemTracer::tsCrosshair);
+        break;
+    case 1:
+        c.tracer->setStyle(QCPItemTracer::tsSquare);
+        c.tracer->setSize(9);
+        break;
+    case 2:
+        c.tracer->setStyle(QCPItemTracer::tsCircle);
+        c.tracer->setSize(9);
+        break;
+    case 3:
+        c.tracer->setStyle(QCPItemTracer::tsPlus);
+        c.tracer->setSize(9);
+        break;
+    default:
+        c.tracer->setStyle(QCPItemTracer::tsPlus);
+        c.tracer->setSize(25);
+        break;
+    }
+}
+
+bool XYGraph::setReadoutMode(int mode) {
+    if (mode < 0 || mode > 2) return false;
+    readoutMode_ = mode;
+    updateReadout();
+    redraw();
+    return true;
+}
+
+void XYGraph::updateReadout() {
+    if (readoutMode_ == 0) {
+        readout_->setVisible(false);
+        return;
+    }
+    QString text;
+    for (int i = 0; i < readoutMode_; ++i) {
+        const Cursor& c = cursors_[static_cast<std::size_t>(i)];
+        if (i) text += QStringLiteral("    ");
+        text += QStringLiteral("C%1  x %2  y %3")
+                    .arg(i + 1)
+                    .arg(QString::number(c.x, 'g', 6), QString::number(c.y, 'g', 6));
+    }
+    readout_->setText(text);
+    readout_->setVisible(true);
+}
+
+void XYGraph::setLabel(const QString& label) {
+    label_->setText(label);
+    redraw();
+}
+
+QString XYGraph::label() const {
+    return label_->text();
+}
+
+void XYGraph::autoscale() {
+    for (int axis = 0; axis < 2; ++axis) {
+        if (!autoscale_[static_cast<std::size_t>(axis)] || plots_.empty()) continue;
+        (axis == 0 ? xAxis : yAxis)->rescale();
+    }
+}
+
+void XYGraph::redraw() {
+    QueueReplot(this);
+}
+
+void XYGraph::showEvent(QShowEvent* event) {
+    QCustomPlot::showEvent(event);
+    replot(rpQueuedReplot);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timer control
+
+TimerControl::TimerControl(QWidget* parent) : QWidget(parent) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(100);
+    connect(&timer_, &QTimer::timeout, this, &TimerControl::tick);
+}
+
+void TimerControl::configure() {
+    const double seconds = Prop<double>(this, "interval", 0.1);
+    timer_.setInterval(std::max(1, static_cast<int>(std::lround(seconds * 1000.0))));
+    setVisible(false); // a timer has no face at run time
+    setTicking(Prop<bool>(this, "timerEnabled", true));
+}
+
+void TimerControl::setTicking(bool on) {
+    if (on && !timer_.isActive()) timer_.start();
+    if (!on) timer_.stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lamp
+
+Lamp::Lamp(QWidget* parent) : QWidget(parent) {
+    blink_.setInterval(250);
+    connect(&blink_, &QTimer::timeout, this, [this] {
+        phase_ = !phase_;
+        update();
+    });
+}
+
+void Lamp::configure() {
+    onColor_ = ColorProp(this, "onColor", onColor_);
+    const int s = Prop<int>(this, "lampState", 0);
+    setState(s == 1 ? kLit : s == 2 ? kBlinking : kDark);
+}
+
+void Lamp::setState(State state) {
+    state_ = state;
+    phase_ = true;
+    if (state == kBlinking)
+        blink_.start();
+    else
+        blink_.stop();
+    update();
+}
+
+bool Lamp::litNow() const {
+    return state_ == kLit || (state_ == kBlinking && phase_);
+}
+
+void Lamp::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const int d = std::min(width(), height()) - 2;
+    const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+    const QColor fill = !isEnabled() ? QColor(0xB0, 0xB0, 0xB0)
+                        : litNow()   ? onColor_
+                                     : onColor_.darker(350);
+    p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+    p.setBrush(fill);
+    p.drawEllipse(r);
+}
+
+// ---------------------------------------------------------------------------------------------
+// COM-port ring
+
+ComPortRing::ComPortRing(QWidget* parent) : QComboBox(parent) {
+    for (int port = 1; port <= kPorts; ++port)
+        addItem(QStringLiteral("COM%1").arg(port), port);
+}
+
+void ComPortRing::refreshLabels() {
+    const QSignalBlocker block(this);
+    for (int i = 0; i < count(); ++i) {
+        const int port = itemData(i).toInt();
+        const std::string device = ComPortDevice(port);
+        QString text = QStringLiteral("COM%1").arg(port);
+        if (!device.empty()) text += QStringLiteral("  ") + QString::fromStdString(device);
+        if (itemText(i) != text) setItemText(i, text);
+    }
+    view()->setMinimumWidth(std::max(width(), view()->sizeHintForColumn(0) + 24));
+}
+
+void ComPortRing::showPopup() {
+    refreshLabels();
+    QComboBox::showPopup();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Picture
+
+Picture::Picture(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignCenter);
+}
+
+void Picture::setImage(const QImage& image) {
+    image_ = image;
+    rescale();
+}
+
+void Picture::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    rescale();
+}
+
+void Picture::rescale() {
+    if (image_.isNull()) return;
+    setPixmap(
+        QPixmap::fromImage(image_.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+} // namespace panelsvc
