@@ -39,6 +39,11 @@ void SetUpCheapPlot(QCustomPlot* plot) {
     plot->setNotAntialiasedElements(QCP::aeAll);
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->setPlottingHint(QCP::phCacheLabels, true);
+    // A queued redraw paints through the widget system with everything else that changed in
+    // the same pass (the indicators), instead of a repaint of its own.
+    plot->setPlottingHint(QCP::phImmediateRefresh, false);
+    // The plot paints every pixel of itself: the panel behind it need not be repainted.
+    plot->setAttribute(Qt::WA_OpaquePaintEvent);
     plot->setInteractions(QCP::Interactions());
     // One paint buffer: a separately buffered (transparent) overlay layer would be cleared and
     // blended over the whole plot on every redraw.
@@ -160,16 +165,18 @@ QString StripChart::title() const {
     return title_ ? title_->text() : QString();
 }
 
-void StripChart::firstAndLastShown(std::uint64_t* first, std::uint64_t* end) const {
+void StripChart::firstAndLastShown(std::uint64_t* first, std::uint64_t* end,
+                                   std::uint64_t* screenStart) const {
     const std::uint64_t pps = static_cast<std::uint64_t>(pointsPerScreen_);
     const std::uint64_t oldestKept = total_ - points_.size();
-    std::uint64_t screenStart;
+    std::uint64_t start;
     if (scrollMode_ == 1)
-        screenStart = total_ > pps ? total_ - pps : 0;
+        start = total_ > pps ? total_ - pps : 0;
     else
-        screenStart = total_ == 0 ? 0 : (total_ - 1) / pps * pps;
-    *first = std::max(screenStart, oldestKept);
+        start = total_ == 0 ? 0 : (total_ - 1) / pps * pps;
+    *first = std::max(start, oldestKept);
     *end = total_;
+    if (screenStart) *screenStart = start;
 }
 
 std::vector<double> StripChart::shownPoints() const {
@@ -184,16 +191,18 @@ std::vector<double> StripChart::shownPoints() const {
 }
 
 void StripChart::redraw() {
-    std::uint64_t first, end;
-    firstAndLastShown(&first, &end);
+    std::uint64_t first, end, screenStart;
+    firstAndLastShown(&first, &end, &screenStart);
     const std::uint64_t oldestKept = total_ - points_.size();
     QVector<double> keys, values;
     keys.reserve(static_cast<qsizetype>(end - first));
     values.reserve(keys.capacity());
     double lo = yMin_, hi = yMax_;
+    // x is the position on the screen, not the running sample number: the axis and its tick
+    // labels stay the same from frame to frame, so the cached labels are reused.
     for (std::uint64_t s = first; s < end; ++s) {
         const double v = points_[s - oldestKept];
-        keys.push_back(static_cast<double>(s));
+        keys.push_back(static_cast<double>(s - screenStart));
         values.push_back(v);
         if (std::isfinite(v)) {
             lo = std::min(lo, v);
@@ -201,15 +210,7 @@ void StripChart::redraw() {
         }
     }
     trace_->setData(keys, values, true);
-
-    const std::uint64_t pps = static_cast<std::uint64_t>(pointsPerScreen_);
-    std::uint64_t screenStart;
-    if (scrollMode_ == 1)
-        screenStart = total_ > pps ? total_ - pps : 0;
-    else
-        screenStart = total_ == 0 ? 0 : (total_ - 1) / pps * pps;
-    xAxis->setRange(static_cast<double>(screenStart),
-                    static_cast<double>(screenStart + std::max<std::uint64_t>(pps - 1, 1)));
+    xAxis->setRange(0.0, static_cast<double>(std::max(pointsPerScreen_ - 1, 1)));
 
     if (yAutoscale_ && (lo < yMin_ || hi > yMax_)) {
         const double margin = (hi - lo) * 0.05;

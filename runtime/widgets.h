@@ -58,7 +58,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void firstAndLastShown(std::uint64_t* first, std::uint64_t* end) const;
+    void firstAndLastShown(std::uint64_t* first, std::uint64_t* end,
+                           std::uint64_t* screenStart = nullptr) const;
     void redraw();
 
     std::deque<double> points_; // the newest points; points_.back() has sample number total_-1
