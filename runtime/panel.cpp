@@ -379,7 +379,14 @@ int ApplyTextAttribute(Control& c, int attribute, const QString& text) {
     switch (attribute) {
     case kAttrTextFont: {
         QFont f = w->font();
-        f.setFamily(text == QLatin1String("AppFont") ? QApplication::font().family() : text);
+        if (text == QLatin1String("AppFont")) {
+            // The application's font, set a little narrower: header texts sit at fixed pixel
+            // positions, and the program name must end before the version text starts.
+            f.setFamily(QApplication::font().family());
+            f.setStretch(QFont::SemiCondensed);
+        } else {
+            f.setFamily(text);
+        }
         w->setFont(f);
         FitIfAutoSized(w);
         c.textAttributes[attribute] = text.toStdString();

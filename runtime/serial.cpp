@@ -499,7 +499,17 @@ std::string ComPortDevice(int port) {
     if (port < 1 || port > kComMaxPort) return {};
     const std::string variable = "EVOK_COM" + std::to_string(port);
     if (const char* path = std::getenv(variable.c_str()); path && *path) return path;
-    const std::vector<std::string> devices = serial_detail::listSerialDevices();
+    // Listing the devices walks the system's device tree (tens of milliseconds); the COM ring
+    // asks for sixteen ports at once, so the list is reused for a second. An adapter plugged in
+    // shows up within that second.
+    static std::vector<std::string> devices;
+    static double listedAt = -1.0;
+    constexpr double kListLifetime = 1.0;
+    const double now = Timer();
+    if (listedAt < 0 || now - listedAt > kListLifetime) {
+        devices = serial_detail::listSerialDevices();
+        listedAt = now;
+    }
     const auto index = static_cast<std::size_t>(port - 1);
     return index < devices.size() ? devices[index] : std::string();
 }
