@@ -4,6 +4,8 @@
 #include "runtime/files.h"
 #include "runtime/files_platform.h"
 #include "runtime/panel.h"
+#include "runtime/program_dir.h"
+#include "runtime/testing.h"
 
 #include <QCoreApplication>
 
@@ -235,8 +237,14 @@ int StringLength(const char* text) {
     return static_cast<int>(std::strlen(text));
 }
 
-int GetProjectDir(char* directory, std::size_t size) {
-    if (!directory) return kFileErrArgument;
+namespace {
+std::string programDirectoryOverride;
+} // namespace
+
+namespace runtime_detail {
+
+std::string ProgramDirectory() {
+    if (!programDirectoryOverride.empty()) return programDirectoryOverride;
     std::string dir;
     if (QCoreApplication::instance()) dir = QCoreApplication::applicationDirPath().toStdString();
     if (dir.empty()) {
@@ -244,9 +252,21 @@ int GetProjectDir(char* directory, std::size_t size) {
         const auto slash = program.find_last_of('/');
         if (slash != std::string::npos) dir = program.substr(0, slash == 0 ? 1 : slash);
     }
-    if (dir.empty()) return kFileErrOpen;
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
+    return dir;
+}
+
+} // namespace runtime_detail
+
+void SetProgramDirectoryForTesting(const std::string& directory) {
+    programDirectoryOverride = directory;
+}
+
+int GetProjectDir(char* directory, std::size_t size) {
+    if (!directory) return kFileErrArgument;
+    const std::string dir = runtime_detail::ProgramDirectory();
+    if (dir.empty()) return kFileErrOpen;
     if (dir.size() + 1 > size) return kFileErrTooLong;
     std::memcpy(directory, dir.c_str(), dir.size() + 1);
     return 0;

@@ -7,6 +7,7 @@
 // while any callback is running is hidden and unregistered at once but deleted only later, when
 // no widget of it can be on the call stack.
 #include "runtime/panel_internal.h"
+#include "runtime/program_dir.h"
 #include "runtime/widgets.h"
 
 #include <QAbstractButton>
@@ -297,7 +298,7 @@ void Configure(Control& c) {
 QString BesideProgram(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (name.contains('/')) return name;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    return QDir(QString::fromStdString(runtime_detail::ProgramDirectory())).filePath(name);
 }
 
 bool GuiRunning() {

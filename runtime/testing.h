@@ -23,6 +23,10 @@ struct FileSelectCall {
 const FileSelectCall& LastFileSelectCall();
 int FileSelectCallCount();
 
+// Looks for bare file names (panel description, pictures) in `directory` instead of beside the
+// program, and reports it from GetProjectDir. An empty text restores the program's directory.
+void SetProgramDirectoryForTesting(const std::string& directory);
+
 // The window of a panel and the widget of a control; null when there is none.
 QWidget* PanelWidget(int panel);
 QWidget* CtrlWidget(int panel, int control);

@@ -8,8 +8,12 @@
 #include "runtime/testing.h"
 #include "tests/support/operator.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
+#include <QPixmap>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -78,6 +82,9 @@ TEST_F(Header, TalvorVariantBrandsTheBlueHeader) {
     EXPECT_EQ(op::Attribute(panelHandle, PANEL_LOGO, kAttrLeft), 175);
     EXPECT_EQ(op::Attribute(panelHandle, PANEL_LOGO, kAttrTop), 6);
     EXPECT_TRUE(op::Visible(panelHandle, PANEL_LOGO));
+    auto* logo = qobject_cast<QLabel*>(CtrlWidget(panelHandle, PANEL_LOGO));
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo->pixmap().size(), QSize(40, 50)); // talvor.bmp
     std::vector<Created> created = CreatedTexts();
     ASSERT_EQ(created.size(), 5u);
     std::vector<Text> expected = {
@@ -129,6 +136,28 @@ TEST_F(Header, VariantsOutsideTheTableChangeNothing) {
         EXPECT_EQ(op::Attribute(panelHandle, PANEL_LOGO, kAttrLeft), left) << variant;
         EXPECT_EQ(op::Visible(panelHandle, PANEL_LOGO), visible) << variant;
     }
+}
+
+TEST(HeaderWithoutBitmap, StillShowsAllFiveTexts) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/" + kPanelFile,
+                            dir.filePath(kPanelFile)));
+    ASSERT_EQ(StartRuntime(), 1);
+    SetCallbackTable(kCallbackTable, kCallbackCount);
+    SetProgramDirectoryForTesting(dir.path().toStdString());
+    panelHandle = LoadPanel(0, kPanelFile, PANEL);
+    ASSERT_GE(panelHandle, 0);
+    auto* logo = qobject_cast<QLabel*>(CtrlWidget(panelHandle, PANEL_LOGO));
+    ASSERT_NE(logo, nullptr);
+    const qint64 before = logo->pixmap().cacheKey();
+    const int labels = PanelWidget(panelHandle)->findChildren<QLabel*>().size();
+    ShowLogo(2);
+    EXPECT_EQ(PanelWidget(panelHandle)->findChildren<QLabel*>().size(), labels + 5);
+    EXPECT_EQ(op::Attribute(panelHandle, PANEL_HEADER, kAttrFrameColor), 0x0080FF);
+    // The picture stays as the panel description has it.
+    EXPECT_EQ(logo->pixmap().cacheKey(), before);
+    DiscardPanel(panelHandle);
+    SetProgramDirectoryForTesting("");
 }
 
 } // namespace

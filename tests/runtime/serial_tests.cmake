@@ -1,7 +1,7 @@
 # Serial service, event pump and file service tests. The serial and event programs measure time
 # and CPU, so they run alone.
 evok_test(test_runtime_serial
-    SOURCES serial_port_test.cpp serial_notify_test.cpp
+    SOURCES serial_port_test.cpp serial_notify_test.cpp serial_sim_test.cpp
     LIBS runtime sim
     SERIAL)
 
