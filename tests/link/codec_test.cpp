@@ -27,21 +27,6 @@ TEST(Codec, PageReadRequestIsBigEndianWithSyncAndOrder) {
     EXPECT_EQ(Sent(), expected);
 }
 
-TEST(Codec, EncodesEveryWordHighByteFirst) {
-    sync = 85;
-    unsigned short words[PNUM];
-    for (int i = 0; i < PNUM; ++i)
-        words[i] = static_cast<unsigned short>(0x0102 * (i + 1));
-    words[15] = 0xFFFF;
-    FillTxBuf(8, words);
-    for (int i = 0; i < PNUM; ++i) {
-        EXPECT_EQ(szWriteBuf[4 + 2 * i], words[i] >> 8) << "word " << i;
-        EXPECT_EQ(szWriteBuf[5 + 2 * i], words[i] & 0xFF) << "word " << i;
-    }
-    EXPECT_EQ(szWriteBuf[34], 0xFF);
-    EXPECT_EQ(szWriteBuf[35], 0xFF);
-}
-
 TEST(Codec, OrderAboveSixteenBitsSendsItsLowBitsOnly) {
     sync = 85;
     unsigned short words[PNUM] = {};

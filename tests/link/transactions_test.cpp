@@ -15,183 +15,180 @@
 namespace evok {
 namespace {
 
-const std::vector<std::uint16_t> kPeerPage0 = {700, 800, 400, 900, 10, 0,   50, 4,
-                                               2,   1,   1,   0,   1,  300, 2};
+using Script = std::function<void(sim::ScriptedPeer&)>;
 
-// A peer that answers the start-up, then runs `more` (steps added by the test).
+// A peer that answers the start-up (page 0 starts with powerA 700), then runs the test's steps.
 struct PeerProgram {
-    explicit PeerProgram(const std::function<void(sim::ScriptedPeer&)>& more,
+    explicit PeerProgram(const Script& more,
                          const sim::Bytes& firmware = sim::encodeFirmwareText("PEER FW 1.0")) {
-        op::AnswerStartUp(peer, kPeerPage0, firmware);
+        op::AnswerStartUp(peer, {700, 800, 400, 900}, firmware);
         more(peer);
         peer.start();
         program = std::make_unique<op::Program>(peer.devicePath());
-        startBytes = 4 * 36;
     }
-    // What the program wrote after the start-up.
+    // What the program wrote after the start-up's four requests.
     sim::Bytes Sent() const {
         sim::Bytes all = peer.receivedBytes();
-        return sim::Bytes(all.begin() + std::min(all.size(), startBytes), all.end());
+        return sim::Bytes(all.begin() + std::min<std::size_t>(all.size(), 4 * 36), all.end());
     }
     sim::ScriptedPeer peer;
     std::unique_ptr<op::Program> program;
-    std::size_t startBytes;
 };
 
+sim::Bytes Padded(std::vector<std::uint16_t> words) {
+    words.resize(32, 0);
+    return sim::encodeWords(words);
+}
+
 TEST(FirmwareText, OnlyTheLowByteOfEachWordUpToTheFirstZero) {
-    sim::Bytes ab = sim::encodeWords(std::vector<std::uint16_t>{0x0041, 0x0042, 0x0000, 0x0043});
-    ab.resize(64, 0);
-    sim::Bytes bd = sim::encodeWords(std::vector<std::uint16_t>{0x4142, 0x4344});
-    bd.resize(64, 0);
     sim::Bytes full;
     std::string thirtyTwo;
     for (int i = 0; i < 32; ++i) {
-        full.push_back(0x7F);
-        full.push_back(static_cast<std::uint8_t>('a' + i % 26));
+        full.insert(full.end(), {0x7F, static_cast<std::uint8_t>('a' + i % 26)});
         thirtyTwo += static_cast<char>('a' + i % 26);
     }
     struct Row {
-        const char* name;
         sim::Bytes reply;
-        std::string text;
-    } rows[] = {{"AB", ab, "AB"}, {"BD", bd, "BD"}, {"32 characters", full, thirtyTwo}};
+        std::string text, status;
+    } rows[] = {
+        {Padded({0x0041, 0x0042, 0x0000, 0x0043}), "AB", "AB"},
+        {Padded({0x4142, 0x4344}), "BD", "BD"},
+        {full, thirtyTwo, thirtyTwo},
+        {{}, "", "Error reading firmware-info!"},
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.status);
         PeerProgram p([](sim::ScriptedPeer&) {}, row.reply);
-        ASSERT_TRUE(p.peer.waitDone(5));
         EXPECT_EQ(std::string(szVersion), row.text);
-        EXPECT_EQ(op::Status(), row.text);
+        EXPECT_EQ(op::Status(), row.status);
         EXPECT_EQ(powerA, 700);
     }
 }
 
-TEST(FirmwareText, NoReplyReportsTheFailure) {
-    sim::ScriptedPeer peer;
-    peer.expect(36, 5).reply(op::Frame(5, {0x00AA}));
-    peer.expect(36, 5).reply(op::Frame(2, {0, 1}));
-    peer.expect(36, 5).reply(op::Frame(2, {1}));
-    peer.expect(36, 5);
-    peer.start();
-    op::Program program(peer.devicePath());
-    EXPECT_EQ(op::Status(), "Error reading firmware-info!");
-    EXPECT_EQ(std::string(szVersion), "");
-}
-
 TEST(ParameterRead, FileTargetSendsNothingAndChangesNothing) {
     PeerProgram p([](sim::ScriptedPeer& peer) { peer.pause(0.3); });
-    ASSERT_TRUE(p.peer.waitDone(5));
     const std::string status = op::Status();
-    const unsigned short before = powerA;
     PushGET(DATFILE, 0);
     op::Pump(0.2);
     EXPECT_TRUE(p.Sent().empty());
     EXPECT_EQ(op::Status(), status);
-    EXPECT_EQ(powerA, before);
+    EXPECT_EQ(powerA, 700);
 }
 
-TEST(DataBlock, TimeoutClearsTheFirst128WordsOnly) {
-    PeerProgram p([](sim::ScriptedPeer& peer) { peer.expect(36, 5); });
-    std::fill(yArrayA, yArrayA + kDataLen, 7);
-    ReceiveNotificationOff();
-    const double start = Timer();
-    EXPECT_EQ(ReadData64(128, 2, 9), 0);
-    const double took = Timer() - start;
-    ReceiveNotificationOn();
-    EXPECT_NEAR(took, 1.5, 0.2);
-    EXPECT_EQ(op::Status(), "Timeout-RS-232 while reading 64 data-words!");
-    for (int i = 0; i < 128; ++i)
-        ASSERT_EQ(yArrayA[i], 0) << "word " << i;
-    for (int i = 128; i < kDataLen; ++i)
-        ASSERT_EQ(yArrayA[i], 7) << "word " << i;
-    // The request: order 9, offset, source.
-    const sim::Bytes sent = p.Sent();
-    ASSERT_EQ(sent.size(), 36u);
-    EXPECT_EQ(op::OrderOf(sent), 9);
-    EXPECT_EQ(op::Word(sent, 0), 128);
-    EXPECT_EQ(op::Word(sent, 1), 2);
-}
-
-TEST(DataBlock, ReplyIsStoredAtItsOffsetAndOtherOffsetsStoreNothing) {
+TEST(DataBlock, StoredAtItsOffsetOnlyAndATimeoutClearsTheFirst128Words) {
     std::vector<std::uint16_t> block(64);
     for (int i = 0; i < 64; ++i)
         block[i] = static_cast<std::uint16_t>(60000 + i);
     struct Row {
         int offset;
-        bool stored;
-    } rows[] = {{64, true}, {192, true}, {32, false}};
+        bool answered;
+        int result;
+        const char* status;
+    } rows[] = {{64, true, 64, "Data[64] block received!"},
+                {192, true, 64, "Data[64] block received!"},
+                {32, true, 64, "Data[64] block received!"},
+                {128, false, 0, "Timeout-RS-232 while reading 64 data-words!"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.offset);
         PeerProgram p([&](sim::ScriptedPeer& peer) {
-            peer.expect(36, 5).reply(sim::encodeWords(block), 0.05);
+            peer.expect(36, 5);
+            if (row.answered) peer.reply(sim::encodeWords(block), 0.05);
         });
-        std::fill(yArrayA, yArrayA + kDataLen, 1);
+        std::fill(yArrayA, yArrayA + kDataLen, 7);
         ReceiveNotificationOff();
-        EXPECT_EQ(ReadData64(row.offset, 0, 9), 64);
+        const double start = Timer();
+        EXPECT_EQ(ReadData64(row.offset, 2, 9), row.result);
         ReceiveNotificationOn();
-        EXPECT_EQ(op::Status(), "Data[64] block received!");
-        for (int i = 0; i < kDataLen; ++i) {
-            bool inBlock = row.stored && i >= row.offset && i < row.offset + 64;
-            ASSERT_EQ(yArrayA[i], inBlock ? 60000 + i - row.offset : 1) << "word " << i;
+        if (!row.answered) {
+            EXPECT_NEAR(Timer() - start, 1.5, 0.2);
         }
+        EXPECT_EQ(op::Status(), row.status);
+        const bool stored = row.offset % 64 == 0 && row.answered;
+        for (int i = 0; i < kDataLen; ++i) {
+            int expected = 7;
+            if (stored && i >= row.offset && i < row.offset + 64) expected = 60000 + i - row.offset;
+            if (!row.answered && i < 128) expected = 0;
+            ASSERT_EQ(yArrayA[i], expected) << "word " << i;
+        }
+        const sim::Bytes sent = p.Sent();
+        ASSERT_EQ(sent.size(), 36u);
+        EXPECT_EQ(op::OrderOf(sent), 9);
+        EXPECT_EQ(op::Word(sent, 0), row.offset);
+        EXPECT_EQ(op::Word(sent, 1), 2);
     }
 }
 
-TEST(Commands, TeachWithoutReplyTimesOutAndReadsNothingBack) {
-    PeerProgram p([](sim::ScriptedPeer& peer) { peer.expect(36, 5).pause(2.0); });
-    std::string midway;
-    op::At(0.7, [&] { midway = op::Status(); });
-    const double start = Timer();
-    op::Click(panelHandle, PANEL_BTNTEACH);
-    EXPECT_GT(Timer() - start, 1.4);
-    EXPECT_EQ(midway, "New setpoint value teached!");
-    EXPECT_EQ(op::Status(), "Timeout RS-232!!");
-    ASSERT_TRUE(p.peer.waitDone(5));
-    const sim::Bytes sent = p.Sent();
-    ASSERT_EQ(sent.size(), 36u); // the command only, no read-back
-    EXPECT_EQ(op::OrderOf(sent), 6);
-    EXPECT_EQ(op::Word(sent, 1), 700); // page-0 words from the panels
-}
-
-TEST(Commands, RefreshWhoseReadBackGetsNoReplyEndsOnTheTimeout) {
-    PeerProgram p([](sim::ScriptedPeer& peer) {
-        peer.expect(36, 5).reply(op::Frame(11, {0x00AA}), 0.1);
-        peer.expect(36, 5).pause(2.0);
-    });
-    op::Click(panelHandle, PANEL_BTNREFRESH);
-    EXPECT_EQ(op::Status(), "Timeout RS-232!!");
-    ASSERT_TRUE(p.peer.waitDone(5));
-    const sim::Bytes sent = p.Sent();
-    ASSERT_EQ(sent.size(), 72u);
-    EXPECT_EQ(op::OrderOf(sent), 11);
-    EXPECT_EQ(op::OrderOf(sim::Bytes(sent.begin() + 36, sent.end())), 2);
-}
-
-TEST(Commands, TeachReadsPageZeroBackIntoTheVariablesNotThePanels) {
-    PeerProgram p([](sim::ScriptedPeer& peer) {
-        peer.expect(36, 5).reply(op::Frame(6, {0x00AA}), 0.3);
-        peer.expect(36, 5).reply(op::Frame(2, {0, 1234, 800, 400, 999}));
-    });
-    op::Click(panelHandle, PANEL_BTNTEACH);
-    EXPECT_EQ(op::Status(), "Parameter-frame received! - Line Ok!");
-    EXPECT_EQ(powerA, 1234);
-    EXPECT_EQ(triglvlA, 999);
-    EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), 700);
+TEST(Commands, ReplyThenReadBackOrTimeout) {
+    struct Row {
+        const char* name;
+        int button;
+        Script script;
+        std::vector<std::uint16_t> orders; // what the program sent
+        const char* midway;                // status 0.7 s after the click, while the command waits
+        const char* status;
+        unsigned short powerA;
+    } rows[] = {
+        {"teach, no reply",
+         PANEL_BTNTEACH,
+         [](sim::ScriptedPeer& p) { p.expect(36, 5).pause(2); },
+         {6},
+         "New setpoint value teached!",
+         "Timeout RS-232!!",
+         700},
+        {"refresh, read-back unanswered",
+         PANEL_BTNREFRESH,
+         [](sim::ScriptedPeer& p) {
+             p.expect(36, 5).reply(op::Frame(11, {0x00AA}), 0.1).expect(36, 5).pause(2);
+         },
+         {11, 2},
+         "Waiting for parameter-frame ...",
+         "Timeout RS-232!!",
+         700},
+        {"teach, reply and read-back",
+         PANEL_BTNTEACH,
+         [](sim::ScriptedPeer& p) {
+             p.expect(36, 5).reply(op::Frame(6, {0x00AA}), 0.3);
+             p.expect(36, 5).reply(op::Frame(2, {0, 1234, 800, 400, 999}));
+         },
+         {6, 2},
+         nullptr,
+         "Parameter-frame received! - Line Ok!",
+         1234},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PeerProgram p(row.script);
+        std::string midway;
+        if (row.midway) op::At(0.7, [&] { midway = op::Status(); });
+        op::Click(panelHandle, row.button);
+        if (row.midway) {
+            EXPECT_EQ(midway, row.midway);
+        }
+        EXPECT_EQ(op::Status(), row.status);
+        EXPECT_EQ(powerA, row.powerA);
+        // The values read back reach the variables, not the panels.
+        EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), 700);
+        const sim::Bytes sent = p.Sent();
+        ASSERT_EQ(sent.size(), 36 * row.orders.size());
+        for (std::size_t i = 0; i < row.orders.size(); ++i) {
+            EXPECT_EQ(op::OrderOf(sim::Bytes(sent.begin() + 36 * i, sent.end())), row.orders[i]);
+        }
+        EXPECT_EQ(op::Word(sent, 1), 700); // the command carries the panels' page-0 words
+    }
 }
 
 TEST(FlashBlock, ResultsAndTexts) {
-    sim::Bytes wrong = op::Frame(20, {0x0055});
     struct Row {
-        const char* name;
         sim::Bytes reply;
         int result;
         const char* text;
     } rows[] = {
-        {"accepted", op::Frame(20, {0x00AA}), 1, "ok:  SendInfoBlockToFlash!"},
-        {"wrong echo", wrong, -2, "error : unknown F801 echo at order-20!"},
-        {"short", sim::Bytes(20, 0xAA), -1, "Timeout: SendInfoBlockToFlash < 36 Bytes"},
+        {op::Frame(20, {0x00AA}), 1, "ok:  SendInfoBlockToFlash!"},
+        {op::Frame(20, {0x0055}), -2, "error : unknown F801 echo at order-20!"},
+        {sim::Bytes(20, 0xAA), -1, "Timeout: SendInfoBlockToFlash < 36 Bytes"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.text);
         PeerProgram p([&](sim::ScriptedPeer& peer) { peer.expect(36, 5).reply(row.reply); });
         const std::string status = op::Status();
         EXPECT_EQ(SendInfoBlockToFlash(0x1234, 0xBEEF), row.result);
@@ -213,7 +210,6 @@ TEST(ReceiveNotification, EventCharacterAloneReadsNothing_FortyBytesGiveOneFrame
     });
     rx_flag = 0;
     graphrefresh = 0;
-    // Three bytes with the event character: nothing is read, no flag is raised.
     ASSERT_TRUE(op::WaitUntil([] { return GetInQLen(com) == 3; }, 2));
     op::Pump(0.1);
     EXPECT_EQ(rx_flag, 0);
@@ -228,9 +224,7 @@ TEST(ReceiveNotification, EventCharacterAloneReadsNothing_FortyBytesGiveOneFrame
     EXPECT_EQ(order, 0x0102);
     EXPECT_EQ(pp[0], 9);
     EXPECT_EQ(pp[3], 65535);
-    EXPECT_EQ(pp[4], 0);
-    // The four bytes behind the frame are discarded.
-    EXPECT_EQ(GetInQLen(com), 0);
+    EXPECT_EQ(GetInQLen(com), 0); // the four bytes behind the frame are discarded
 }
 
 } // namespace
