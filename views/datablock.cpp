@@ -33,12 +33,6 @@ constexpr int kLightGrey = 0xE0E0E0;
 constexpr int kBlockOrder = 9;
 constexpr int kBlockOffsets[] = {0, 64, 128, 192};
 
-int GraphSource() {
-    int source = 0;
-    GetCtrlVal(panelHandle, PANEL_RNGGRAPHSOURCE, &source);
-    return source;
-}
-
 void Plot(const unsigned short* y, int count, int plotStyle, int lineStyle, int colour) {
     PlotXY(panelHandle, PANEL_GRAPH_DATA, xArray, y, count, kTypeUShort, kTypeUShort, plotStyle,
            kSmallDot, lineStyle, 1, colour);

@@ -23,12 +23,6 @@ constexpr int kBlue = 0x0000FF;
 constexpr int kRed = 0xFF0000;
 constexpr int kNormGroup = 6; // doubles per group of arrayNORM
 
-int GraphSource() {
-    int source = 0;
-    GetCtrlVal(panelHandle, PANEL_RNGGRAPHSOURCE, &source);
-    return source;
-}
-
 void ShowStripCharts(int raw, int norm) {
     SetCtrlAttribute(panelHandle, PANEL_STRIPCHART_RAW, kAttrVisible, raw);
     SetCtrlAttribute(panelHandle, PANEL_STRIPCHART_NORM, kAttrVisible, norm);
@@ -65,6 +59,12 @@ void SendMeasurementRequest() {
 }
 
 } // namespace
+
+int GraphSource() {
+    int source = 0;
+    GetCtrlVal(panelHandle, PANEL_RNGGRAPHSOURCE, &source);
+    return source;
+}
 
 int Copy1D(const double* input, int count, double* output) {
     if (count < 1) return kErrCount;

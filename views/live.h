@@ -11,6 +11,10 @@ constexpr double kLineTimeout = 2.0; // seconds without a frame after a request
 extern double arrayRAW[200];  // RAW history: entries 0..99, 99 the newest
 extern double arrayNORM[600]; // NORM history: the first 100 doubles; filled in groups of six
 
+// The graph source selected on the main panel's ring: 0 raw values, 1 normalised values, 2 the
+// delta-T ring buffer. Read from the control every time, never cached.
+int GraphSource();
+
 // Array utilities; both return 0, or -20003 for a count below 1, -20102 for a shift whose
 // magnitude is not below the count (output untouched then). Input and output may be one array.
 int Copy1D(const double* input, int count, double* output);
