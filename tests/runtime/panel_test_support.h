@@ -1,18 +1,19 @@
-// Shared by the panel service tests: a callback table under the system's real callback names
-// whose entries record every event, a fixture that loads both panels from the panel description
-// beside the test program, and small helpers.
+// Shared by the panel service tests: the system's own callback table with every entry replaced by
+// one that records the event, and a fixture that loads both panels from the panel description
+// beside the test program.
 #pragma once
 
 #include "app/EVOKVX12TWATCHV11.h"
+#include "app/callbacks.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace paneltest {
@@ -20,110 +21,71 @@ namespace paneltest {
 constexpr const char* kPanelFile = "EVOKVX12TWATCHV11.uir";
 
 struct Event {
-    int panel;
-    int control; // 0 for panel callbacks
-    int event;
-    bool operator==(const Event&) const = default;
+    int panel, control, event; // control 0: the panel
 };
 
-inline std::vector<Event>& Log() {
-    static std::vector<Event> log;
-    return log;
-}
-
-// Runs inside a callback, after the event has been logged (nested loops, discards, ...).
-inline std::function<void(const Event&)>& OnEvent() {
-    static std::function<void(const Event&)> hook;
-    return hook;
-}
+inline std::vector<Event> recorded;
+inline std::function<void(const Event&)> onEvent; // runs inside the callback, after recording
 
 inline int RecordCtrl(int panel, int control, int event, void*, int, int) {
-    Log().push_back({panel, control, event});
-    if (OnEvent()) OnEvent()(Event{panel, control, event});
+    const Event e{panel, control, event};
+    recorded.push_back(e);
+    if (onEvent) onEvent(e);
     return 0;
 }
-
-inline int RecordPanel(int panel, int event, void*, int, int) {
-    Log().push_back({panel, 0, event});
-    if (OnEvent()) OnEvent()(Event{panel, 0, event});
-    return 0;
+inline int RecordPanel(int panel, int event, void* data, int, int) {
+    return RecordCtrl(panel, 0, event, data, 0, 0);
 }
 
-// Every callback name the system binds, each recording.
-inline const std::vector<CallbackEntry>& RecordingTable() {
-    static const std::vector<CallbackEntry> table = [] {
-        std::vector<CallbackEntry> t{{"CC_PANEL", RecordPanel, nullptr},
-                                     {"CC_POPUP", RecordPanel, nullptr}};
-        for (const char* name : {"CC_DropDCom",
-                                 "CC_RNGGraphSource",
-                                 "CC_BTNData",
-                                 "CC_RBTFile",
-                                 "CC_RBTEeprom",
-                                 "CC_RBTRam",
-                                 "CC_BTNRun",
-                                 "CC_NUM_Threshold2",
-                                 "CC_NUM_Threshold1",
-                                 "CC_TOGBTNparaII",
-                                 "CC_BTNGetData",
-                                 "CC_ButtonTeach",
-                                 "CC_ButtonReset",
-                                 "CC_ButtonRefresh",
-                                 "CC_BTNSend",
-                                 "CC_BTNGet",
-                                 "CC_BTNStop",
-                                 "CC_Timer50ms",
-                                 "CC_RecordFileNameBtn",
-                                 "CC_BTNStoreData"})
-            t.push_back({name, nullptr, RecordCtrl});
-        return t;
-    }();
-    return table;
+// The names the system binds (so loading proves every callback name in the file is bound).
+inline const std::vector<CallbackEntry> kRecordingTable = [] {
+    std::vector<CallbackEntry> t;
+    for (const CallbackEntry& e : std::span(evok::kCallbackTable, evok::kCallbackCount))
+        t.push_back({e.name, e.panelCallback ? RecordPanel : nullptr,
+                     e.ctrlCallback ? RecordCtrl : nullptr});
+    return t;
+}();
+
+inline void UseTable(const std::vector<CallbackEntry>& t) {
+    SetCallbackTable(t.data(), static_cast<int>(t.size()));
 }
 
-// The events of one control (the 50 ms timer ticks beside every test).
 inline std::vector<int> EventsOf(int panel, int control) {
     std::vector<int> out;
-    for (const Event& e : Log())
+    for (const Event& e : recorded)
         if (e.panel == panel && e.control == control) out.push_back(e.event);
     return out;
 }
 
-inline void Pump(int times = 3) {
-    for (int i = 0; i < times; ++i)
-        QCoreApplication::processEvents();
+inline int Value(int panel, int control) {
+    int v = -1;
+    EXPECT_EQ(GetCtrlVal(panel, control, &v), 0) << "control " << control;
+    return v;
 }
 
-// Panels discarded inside callbacks are deleted later; let that happen between tests.
-inline void FlushDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+inline void Pump() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
 }
 
 class PanelFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetCallbackTable(RecordingTable().data(), static_cast<int>(RecordingTable().size()));
+        UseTable(kRecordingTable);
         main = LoadPanel(0, kPanelFile, evok::PANEL);
         popup = LoadPanel(0, kPanelFile, evok::POPUP);
-        ASSERT_GE(main, 0);
-        ASSERT_GE(popup, 0);
+        ASSERT_TRUE(main >= 0 && popup >= 0);
         ASSERT_EQ(DisplayPanel(main), 0);
         Pump();
-        Log().clear();
+        recorded.clear();
     }
     void TearDown() override {
-        OnEvent() = nullptr;
+        onEvent = nullptr;
         DiscardPanel(main);
         DiscardPanel(popup);
-        FlushDeferredDeletes();
-        Log().clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QWidget* Ctrl(int panel, int id) {
-        QWidget* w = CtrlWidget(panel, id);
-        EXPECT_NE(w, nullptr) << "control " << id;
-        return w;
-    }
-    int main = -1;
-    int popup = -1;
+    int main = -1, popup = -1;
 };
 
 } // namespace paneltest
