@@ -56,16 +56,9 @@ TEST(MeasurementFrame, WordsMapToTheMeasurementVariables) {
     pp[0] = 65535;
     pp[9] = 77;
     TakeMeasurementFrame();
-    EXPECT_EQ(valNORMA, 65535);
-    EXPECT_EQ(adcCHA, 1001);
-    EXPECT_EQ(Amax, 1002);
-    EXPECT_EQ(T1val, 1003);
-    EXPECT_EQ(T2val, 1004);
-    EXPECT_EQ(DTval, 1005);
-    EXPECT_EQ(btnval, 1006);
-    EXPECT_EQ(in0val, 1007);
-    EXPECT_EQ(in1val, 1008);
-    EXPECT_EQ(indexA, 77);
+    EXPECT_EQ((std::vector<int>{valNORMA, adcCHA, Amax, T1val, T2val, DTval, btnval, in0val, in1val,
+                                indexA}),
+              (std::vector<int>{65535, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 77}));
 }
 
 TEST(MeasurementFrame, IndexIsKeptWithinOneTo128) {
