@@ -1,12 +1,12 @@
 // Run-time start, main event loop and event pump.
 #include "runtime/events.h"
 #include "runtime/events_platform.h"
+#include "runtime/serial_device.h"
 #include "runtime/timing.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
-#include <QTimer>
 
 namespace {
 
@@ -14,18 +14,10 @@ QEventLoop* mainLoop = nullptr;
 bool quitPending = false;
 int quitValue = 0;
 
-// Ends the bounded wait of ProcessSystemEvents: a precise single-shot timer whose expiry is an
-// event, so the dispatcher's blocking wait returns after at most its interval.
-QTimer* wakeTimer() {
-    static QTimer* timer = nullptr;
-    if (!timer) {
-        timer = new QTimer;
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(1);
-    }
-    return timer;
-}
+// The longest the pump waits when nothing is pending.
+constexpr double kWaitLimit = 0.001;
+// Ports watched at most by the wait (a program has one or two open).
+constexpr int kMaxWatchedPorts = 16;
 
 } // namespace
 
@@ -75,13 +67,17 @@ int ProcessSystemEvents() {
         QCoreApplication::instance() ? QAbstractEventDispatcher::instance() : nullptr;
     if (!dispatcher) {
         // Nothing can ever be pending; keep a waiting loop from holding a core.
-        Delay(0.001);
+        Delay(kWaitLimit);
         return 0;
     }
     if (dispatcher->processEvents(QEventLoop::AllEvents)) return 0;
-    QTimer* timer = wakeTimer();
-    timer->start();
-    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    timer->stop();
+    // Nothing was pending. Wait for serial data (which ends the wait at once) or for the time
+    // limit, in one system call: no timer is armed and disarmed for it, since a loop that calls
+    // this a thousand times a second would pay for that every time. Other events that come
+    // meanwhile (timers, operator input) are taken by the next call, at most a millisecond late.
+    std::intptr_t handles[kMaxWatchedPorts];
+    const int count = serial_detail::watchedHandles(handles, kMaxWatchedPorts);
+    if (events_detail::waitForInput(handles, count, kWaitLimit))
+        dispatcher->processEvents(QEventLoop::AllEvents);
     return 0;
 }

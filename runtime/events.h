@@ -16,7 +16,7 @@ int RunUserInterface();
 int QuitUserInterface(int value);
 
 // Runs all pending events (callbacks, timer ticks, serial notifications) and returns. When nothing
-// is pending it waits up to one millisecond for the next event, so that a loop calling it does not
-// hold a core; an event that arrives meanwhile (serial data among them) ends the wait at once.
-// Returns 0.
+// is pending it waits up to one millisecond, so that a loop calling it does not hold a core:
+// serial data arriving on an open port ends the wait at once and is delivered before it returns;
+// other events that come during the wait are run by the next call. Returns 0.
 int ProcessSystemEvents();

@@ -51,9 +51,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -70,6 +72,49 @@ Control* Lookup(int panel, int control, int* err) {
     Control* c = FindControl(panel, control);
     *err = c ? 0 : kPanelErrControl;
     return c;
+}
+
+// Indicators (read-only numeric controls) written by the program: a new value is taken at once
+// (GetCtrlVal reads it back) and shown at the next event processing. The live loop writes the
+// indicators between taking a frame and asking for the next one; laying out their texts then
+// would hold the request back.
+struct PendingIndicator {
+    QPointer<QSpinBox> box;
+    int value;
+};
+std::vector<PendingIndicator> g_pendingIndicators;
+
+void ShowPendingIndicators() {
+    std::vector<PendingIndicator> pending;
+    pending.swap(g_pendingIndicators);
+    for (const PendingIndicator& p : pending) {
+        if (!p.box || p.box->value() == p.value) continue;
+        const QSignalBlocker block(p.box);
+        p.box->setValue(p.value);
+    }
+}
+
+PendingIndicator* FindPending(QSpinBox* box) {
+    for (PendingIndicator& p : g_pendingIndicators)
+        if (p.box == box) return &p;
+    return nullptr;
+}
+
+void SetIndicator(QSpinBox* box, int value) {
+    value = std::clamp(value, box->minimum(), box->maximum());
+    if (PendingIndicator* p = FindPending(box)) {
+        p->value = value;
+        return;
+    }
+    if (box->value() == value) return; // shows it already: not touched, not repainted
+    if (g_pendingIndicators.empty())
+        QMetaObject::invokeMethod(qApp, &ShowPendingIndicators, Qt::QueuedConnection);
+    g_pendingIndicators.push_back({box, value});
+}
+
+int IndicatorValue(QSpinBox* box) {
+    const PendingIndicator* p = FindPending(box);
+    return p ? p->value : box->value();
 }
 
 bool IsIntegerTableAttribute(int attribute) {
@@ -306,7 +351,7 @@ int ApplyIntAttribute(Control& c, int attribute, int value) {
         if (c.kind == Kind::StripChart || c.kind == Kind::Graph) {
             auto* plot = static_cast<QCustomPlot*>(w);
             plot->setBackground(QBrush(color));
-            plot->replot(QCustomPlot::rpQueuedReplot);
+            plot->update();
         } else {
             SetPaletteColor(w, {QPalette::Window}, color);
             w->setAutoFillBackground(true);
@@ -441,8 +486,10 @@ int GetCtrlVal(int panel, int control, int* value) {
     if (!value) return kPanelErrAttribute;
     switch (c->kind) {
     case Kind::Numeric:
-    case Kind::Indicator:
         *value = As<QSpinBox>(*c)->value();
+        return 0;
+    case Kind::Indicator:
+        *value = IndicatorValue(As<QSpinBox>(*c));
         return 0;
     case Kind::Ring: {
         auto* ring = As<QComboBox>(*c);
@@ -493,8 +540,10 @@ int SetCtrlVal(int panel, int control, int value) {
     if (!c) return err;
     const QSignalBlocker block(c->widget);
     switch (c->kind) {
-    case Kind::Numeric:
     case Kind::Indicator:
+        SetIndicator(As<QSpinBox>(*c), value); // clamps to the range
+        return 0;
+    case Kind::Numeric:
         As<QSpinBox>(*c)->setValue(value);
         return 0; // clamps to the range
     case Kind::Ring: {

@@ -250,6 +250,10 @@ void Configure(Control& c) {
     case Kind::Numeric:
         static_cast<QSpinBox*>(w)->setKeyboardTracking(false);
         break;
+    case Kind::Indicator:
+        // The live view writes the indicators many times a second.
+        OpaqueBackdrop::attach(w);
+        break;
     case Kind::Radio:
         static_cast<QRadioButton*>(w)->setAutoExclusive(false);
         break;

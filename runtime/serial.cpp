@@ -176,7 +176,8 @@ bool pull(Port& p) {
     bool got = false;
     unsigned char chunk[4096];
     while (p.queue.space() > 0) {
-        const long n = p.device->readAvailable(chunk, std::min(p.queue.space(), sizeof chunk));
+        const std::size_t want = std::min(p.queue.space(), sizeof chunk);
+        const long n = p.device->readAvailable(chunk, want);
         if (n == 0) break;
         if (n < 0) {
             markHungUp(p);
@@ -190,6 +191,9 @@ bool pull(Port& p) {
             if ((p.eventMask & kComEvRxChar) && std::memchr(chunk, p.eventChar, count))
                 p.sawEventChar = true;
         }
+        // A short read took all there was: asking again would only say so (one system call
+        // per burst of a frame saved). Bytes that come later wake the notifier again.
+        if (count < want) break;
     }
     updateNotifier(p);
     return got;
@@ -430,7 +434,9 @@ int ComRd(int port, void* buffer, int count) {
     if (count < 0 || (count > 0 && !buffer)) return kComErrInvalidParam;
     auto* out = static_cast<unsigned char*>(buffer);
     const double deadline = Timer() + p->timeLimit;
-    bool got = pull(*p);
+    // The queue alone may hold all that is asked for (the receive notification reads a frame
+    // that is already there): then the device is not asked.
+    bool got = p->queue.size() < static_cast<std::size_t>(count) && pull(*p);
     std::size_t n = 0;
     const auto want = static_cast<std::size_t>(count);
     for (;;) {
@@ -464,8 +470,9 @@ int FlushInQ(int port) {
     if (!p) return error;
     p->queue.clear();
     p->newBytes = p->sawEventChar = false;
-    if (!p->hungUp) {
-        // What the driver has already received goes too; what arrives later is kept.
+    // What the driver has already received goes too; what arrives later is kept. A driver that
+    // discards on request needs no reading; from one that does not, it is read and dropped.
+    if (!p->hungUp && p->device->flushInput() == 0) {
         unsigned char scratch[4096];
         for (std::size_t drained = 0; drained < kFlushDrainLimit;) {
             const long n = p->device->readAvailable(scratch, sizeof scratch);
@@ -476,7 +483,6 @@ int FlushInQ(int port) {
             }
             drained += static_cast<std::size_t>(n);
         }
-        if (!p->hungUp) p->device->flushInput();
     }
     updateNotifier(*p);
     return 0;
@@ -494,6 +500,19 @@ int CloseCom(int port) {
     if (port < 1 || port > kComMaxPort) return kComErrInvalidPort;
     return closePort(port);
 }
+
+namespace serial_detail {
+
+int watchedHandles(std::intptr_t* out, int max) {
+    int n = 0;
+    for (const auto& p : ports) {
+        if (n >= max) break;
+        if (p && p->notifier && p->notifier->isEnabled()) out[n++] = p->device->nativeHandle();
+    }
+    return n;
+}
+
+} // namespace serial_detail
 
 std::string ComPortDevice(int port) {
     if (port < 1 || port > kComMaxPort) return {};

@@ -47,7 +47,8 @@ public:
     int waitReadable(double seconds);
     int waitWritable(double seconds);
 
-    // Discard what the driver holds for input / has not yet sent. Return 0 or kComErrIo.
+    // Discard what the driver holds for input / has not yet sent. Return 0 or kComErrIo;
+    // flushInput returns 1 when the driver did discard it, 0 when the device does not let it.
     int flushInput();
     int flushOutput();
     // CTS handshake on or off. A device without modem lines (a pty) is not an error.
@@ -66,5 +67,10 @@ std::vector<std::string> listSerialDevices();
 
 // Sorts device paths into port order (see listSerialDevices).
 void sortIntoPortOrder(std::vector<std::string>& paths);
+
+// The native handles of the open ports whose arriving data the service is watching for now
+// (the event pump's wait must end when one of them becomes readable). Writes at most max of them
+// to out and returns how many it wrote. Implemented in serial.cpp.
+int watchedHandles(std::intptr_t* out, int max);
 
 } // namespace serial_detail

@@ -21,6 +21,11 @@ std::vector<double> StripChartShownPoints(int panel, int control) {
     return chart ? chart->shownPoints() : std::vector<double>{};
 }
 
+std::uint64_t StripChartPointsReceived(int panel, int control) {
+    auto* chart = qobject_cast<StripChart*>(CtrlWidget(panel, control));
+    return chart ? chart->receivedPoints() : 0;
+}
+
 int StripChartTraceColor(int panel, int control) {
     auto* chart = qobject_cast<StripChart*>(CtrlWidget(panel, control));
     return chart ? RgbFromColor(chart->traceColor()) : -1;

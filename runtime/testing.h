@@ -3,6 +3,7 @@
 // never calls these.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ QWidget* CtrlWidget(int panel, int control);
 // colour of its trace 1.
 std::vector<double> StripChartShownPoints(int panel, int control);
 int StripChartTraceColor(int panel, int control);
+// The points a strip chart has been handed since it was created (every PlotStripChart call adds
+// its count): what a benchmark counts the frames drawn by. 0 for anything but a strip chart.
+std::uint64_t StripChartPointsReceived(int panel, int control);
 
 // The plots of an XY graph in the order drawn.
 struct GraphPlot {

@@ -2,12 +2,14 @@
 
 #include "runtime/serial.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace panelsvc {
 
@@ -33,35 +35,60 @@ QColor ColorProp(const QObject* o, const char* name, const QColor& fallback) {
     return c.isValid() ? c : fallback;
 }
 
+// Ticks and tick labels of an axis are worked out again on every paint; as long as the range
+// (and the number format) stays, they are the ones of the last paint.
+class CachingTicker : public QCPAxisTicker {
+public:
+    void generate(const QCPRange& range, const QLocale& locale, QChar formatChar, int precision,
+                  QVector<double>& ticks, QVector<double>* subTicks,
+                  QVector<QString>* tickLabels) override {
+        if (!valid_ || range != range_ || locale != locale_ || formatChar != formatChar_ ||
+            precision != precision_) {
+            QCPAxisTicker::generate(range, locale, formatChar, precision, ticks_, &subTicks_,
+                                    &labels_);
+            range_ = range;
+            locale_ = locale;
+            formatChar_ = formatChar;
+            precision_ = precision;
+            valid_ = true;
+        }
+        ticks = ticks_;
+        if (subTicks) *subTicks = subTicks_;
+        if (tickLabels) *tickLabels = labels_;
+    }
+
+private:
+    bool valid_ = false;
+    QCPRange range_;
+    QLocale locale_;
+    QChar formatChar_;
+    int precision_ = 0;
+    QVector<double> ticks_, subTicks_;
+    QVector<QString> labels_;
+};
+
 // Settings shared by both chart kinds: the live loop redraws a chart many times a second, so
-// nothing is antialiased and tick labels are cached.
+// nothing is antialiased and ticks and tick labels are cached.
 void SetUpCheapPlot(QCustomPlot* plot) {
     plot->setNotAntialiasedElements(QCP::aeAll);
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->setPlottingHint(QCP::phCacheLabels, true);
-    // A queued redraw paints through the widget system with everything else that changed in
-    // the same pass (the indicators), instead of a repaint of its own.
-    plot->setPlottingHint(QCP::phImmediateRefresh, false);
     // The plot paints every pixel of itself: the panel behind it need not be repainted.
     plot->setAttribute(Qt::WA_OpaquePaintEvent);
     plot->setInteractions(QCP::Interactions());
-    // One paint buffer: a separately buffered (transparent) overlay layer would be cleared and
-    // blended over the whole plot on every redraw.
+    // One layer group: QCustomPlot's own (unused) replot would otherwise keep a second buffer.
     if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay")))
         overlay->setMode(QCPLayer::lmLogical);
     QFont tickFont = plot->font();
     tickFont.setPointSizeF(std::max(7.0, tickFont.pointSizeF() - 1.0));
+    // The hidden top and right axes work out their ticks on every paint too.
+    for (QCPAxis* axis : plot->axisRect()->axes())
+        axis->setTicker(QSharedPointer<QCPAxisTicker>(new CachingTicker));
     for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
         axis->setTickLabelFont(tickFont);
         axis->setLabelFont(plot->font());
         axis->grid()->setPen(QPen(QColor(0xE0, 0xE0, 0xE0), 0, Qt::SolidLine));
     }
-}
-
-// Redraws only what is on screen; a chart that is shown again is redrawn then (showEvent). The
-// live loop goes on feeding a hidden strip chart, for instance after a data-block read.
-void QueueReplot(QCustomPlot* plot) {
-    if (plot->isVisible()) plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text) {
@@ -77,14 +104,55 @@ QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text) {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
+// Plot painted straight onto the widget
+
+DirectPlot::DirectPlot(QWidget* parent) : QCustomPlot(parent) {}
+
+void DirectPlot::queueRepaint() {
+    layoutDirty_ = true;
+    if (isVisible()) update();
+}
+
+void DirectPlot::queuePartRepaint(const QRegion& part) {
+    if (!isVisible()) return;
+    if (layoutDirty_)
+        update();
+    else if (!part.isEmpty())
+        update(part);
+}
+
+void DirectPlot::paintEvent(QPaintEvent* event) {
+    QCPPainter painter(this);
+    if (!painter.isActive()) return;
+    // Only the region of the event reaches the screen: the painter is clipped to it.
+    painter.fillRect(event->rect(), mBackgroundBrush.style() == Qt::NoBrush ? QBrush(Qt::white)
+                                                                            : mBackgroundBrush);
+    draw(&painter); // lays the plot out, then draws every layer
+    if (event->rect().contains(rect())) layoutDirty_ = false;
+}
+
+void DirectPlot::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    setViewport(rect());
+    queueRepaint();
+}
+
+void DirectPlot::showEvent(QShowEvent* event) {
+    QCustomPlot::showEvent(event);
+    queueRepaint();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Strip chart
 
 namespace {
 constexpr int kMinKeptPoints = 1024; // history kept beyond one screen, so a wider screen fills
 constexpr int kMaxPointsPerScreen = 100000;
+// Pixels around the trace's extent that its line (and rounding) may touch.
+constexpr int kTraceMargin = 2;
 } // namespace
 
-StripChart::StripChart(QWidget* parent) : QCustomPlot(parent) {
+StripChart::StripChart(QWidget* parent) : DirectPlot(parent) {
     SetUpCheapPlot(this);
     trace_ = addGraph();
     trace_->setPen(QPen(Qt::blue, 1));
@@ -106,6 +174,7 @@ void StripChart::configure() {
     xAxis->setLabel(property("xLabel").toString());
     yAxis->setLabel(property("yLabel").toString());
     redraw();
+    queueRepaint();
 }
 
 void StripChart::appendPoints(const std::vector<double>& points) {
@@ -116,12 +185,18 @@ void StripChart::appendPoints(const std::vector<double>& points) {
     }
     while (points_.size() > keep)
         points_.pop_front();
-    redraw();
-}
-
-void StripChart::showEvent(QShowEvent* event) {
-    QCustomPlot::showEvent(event);
-    replot(rpQueuedReplot);
+    // The trace takes the points at the next event processing: the live loop appends between
+    // taking a frame and asking for the next one, and should not be held up there.
+    if (!redrawQueued_) {
+        redrawQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                redrawQueued_ = false;
+                redraw();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void StripChart::setScrollMode(int mode) {
@@ -148,7 +223,7 @@ void StripChart::setTraceColor(const QColor& color) {
     if (pen.color() == color) return;
     pen.setColor(color);
     trace_->setPen(pen);
-    QueueReplot(this);
+    queueRepaint();
 }
 
 QColor StripChart::traceColor() const {
@@ -158,7 +233,7 @@ QColor StripChart::traceColor() const {
 void StripChart::setTitle(const QString& title) {
     if (!title_) title_ = AddTitleRow(this, title);
     title_->setText(title);
-    QueueReplot(this);
+    queueRepaint();
 }
 
 QString StripChart::title() const {
@@ -198,6 +273,7 @@ void StripChart::redraw() {
     keys.reserve(static_cast<qsizetype>(end - first));
     values.reserve(keys.capacity());
     double lo = yMin_, hi = yMax_;
+    double dataLo = std::numeric_limits<double>::infinity(), dataHi = -dataLo;
     // x is the position on the screen, not the running sample number: the axis and its tick
     // labels stay the same from frame to frame, so the cached labels are reused.
     for (std::uint64_t s = first; s < end; ++s) {
@@ -205,26 +281,161 @@ void StripChart::redraw() {
         keys.push_back(static_cast<double>(s - screenStart));
         values.push_back(v);
         if (std::isfinite(v)) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
+            dataLo = std::min(dataLo, v);
+            dataHi = std::max(dataHi, v);
         }
     }
+    lo = std::min(lo, dataLo);
+    hi = std::max(hi, dataHi);
     trace_->setData(keys, values, true);
+    const QCPRange xBefore = xAxis->range(), yBefore = yAxis->range();
     xAxis->setRange(0.0, static_cast<double>(std::max(pointsPerScreen_ - 1, 1)));
-
     if (yAutoscale_ && (lo < yMin_ || hi > yMax_)) {
         const double margin = (hi - lo) * 0.05;
         yAxis->setRange(lo < yMin_ ? lo - margin : lo, hi > yMax_ ? hi + margin : hi);
     } else {
         yAxis->setRange(yMin_, yMax_);
     }
-    QueueReplot(this);
+    // New tick labels can move the plot area: then the whole chart is painted.
+    if (xAxis->range() != xBefore || yAxis->range() != yBefore || layoutDirty()) {
+        traceKnown_ = false;
+        queueRepaint();
+        return;
+    }
+    // Only where the old or the new trace runs do pixels change: the box around both.
+    const QRect reach =
+        axisRect()->rect().adjusted(-kTraceMargin, -kTraceMargin, kTraceMargin, kTraceMargin);
+    QRect box;
+    if (!keys.isEmpty() && dataLo <= dataHi) {
+        const QPointF a(xAxis->coordToPixel(keys.front()), yAxis->coordToPixel(dataHi));
+        const QPointF b(xAxis->coordToPixel(keys.back()), yAxis->coordToPixel(dataLo));
+        box = QRectF(a, b).normalized().toAlignedRect().adjusted(-kTraceMargin, -kTraceMargin,
+                                                                 kTraceMargin, kTraceMargin) &
+              reach;
+    }
+    queuePartRepaint(traceKnown_ ? box | traceBox_ : reach);
+    traceBox_ = box;
+    traceKnown_ = true;
+}
+
+namespace {
+
+// Within its scope, a plot draws as if some of its parts were not there, without moving
+// anything: the plot area keeps its margins while axes are hidden.
+class Without {
+public:
+    explicit Without(QCustomPlot* plot) : rect_(plot->axisRect()) {
+        sides_ = rect_->autoMargins();
+        const QMargins margins = rect_->margins();
+        rect_->setAutoMargins(QCP::msNone);
+        rect_->setMargins(margins);
+    }
+    ~Without() {
+        for (auto it = hidden_.rbegin(); it != hidden_.rend(); ++it)
+            it->first->setVisible(it->second);
+        rect_->setAutoMargins(sides_);
+    }
+    Without(const Without&) = delete;
+    Without& operator=(const Without&) = delete;
+    void hide(QCPLayerable* part) {
+        hidden_.emplace_back(part, part->visible());
+        part->setVisible(false);
+    }
+
+private:
+    QCPAxisRect* rect_;
+    QCP::MarginSides sides_;
+    std::vector<std::pair<QCPLayerable*, bool>> hidden_;
+};
+
+} // namespace
+
+void StripChart::paintEvent(QPaintEvent* event) {
+    const QRect part = event->rect();
+    const QRect reach =
+        axisRect()->rect().adjusted(-kTraceMargin, -kTraceMargin, kTraceMargin, kTraceMargin);
+    if (layoutDirty() || event->region().rectCount() != 1 || !reach.contains(part)) {
+        picturesValid_ = false; // the layout may change with this paint
+        DirectPlot::paintEvent(event);
+        return;
+    }
+    if (!picturesValid_) takePictures();
+    QCPPainter painter(this);
+    if (!painter.isActive()) return;
+    const qreal ratio = withoutTrace_.devicePixelRatio();
+    const auto copy = [&](const QRect& r, const QPixmap& picture) {
+        painter.drawPixmap(QRectF(r), picture,
+                           QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    };
+    copy(part, withoutTrace_);
+    {
+        // The trace alone: the axes (and with them their grids) are left out.
+        Without without(this);
+        for (QCPAxis* axis : axisRect()->axes())
+            without.hide(axis);
+        draw(&painter);
+    }
+    for (const QRect& band : axisBands_)
+        if (const QRect both = band & part; !both.isEmpty()) copy(both, axesOnly_);
+}
+
+void StripChart::takePictures() {
+    const qreal ratio = devicePixelRatioF();
+    withoutTrace_ = QPixmap(size() * ratio);
+    withoutTrace_.setDevicePixelRatio(ratio);
+    withoutTrace_.fill(mBackgroundBrush.style() == Qt::SolidPattern ? mBackgroundBrush.color()
+                                                                    : QColor(Qt::white));
+    axesOnly_ = QPixmap(size() * ratio);
+    axesOnly_.setDevicePixelRatio(ratio);
+    axesOnly_.fill(Qt::transparent);
+    {
+        Without without(this);
+        without.hide(trace_);
+        QCPPainter painter(&withoutTrace_);
+        draw(&painter);
+    }
+    {
+        Without without(this);
+        without.hide(trace_);
+        for (QCPAxis* axis : axisRect()->axes())
+            without.hide(axis->grid());
+        QCPPainter painter(&axesOnly_);
+        draw(&painter);
+    }
+    // Axis lines and the ticks they carry into the plot area.
+    axisBands_.clear();
+    const QRect plot = axisRect()->rect();
+    const int out = kTraceMargin + 1;
+    for (QCPAxis* axis : axisRect()->axes()) {
+        if (!axis->visible()) continue;
+        const int in = std::max(axis->tickLengthIn(), axis->subTickLengthIn()) +
+                       static_cast<int>(std::ceil(axis->basePen().widthF())) + kTraceMargin;
+        switch (axis->axisType()) {
+        case QCPAxis::atLeft:
+            axisBands_.append(
+                QRect(plot.left() - out, plot.top() - out, in + out, plot.height() + 2 * out));
+            break;
+        case QCPAxis::atRight:
+            axisBands_.append(
+                QRect(plot.right() - in + 1, plot.top() - out, in + out, plot.height() + 2 * out));
+            break;
+        case QCPAxis::atTop:
+            axisBands_.append(
+                QRect(plot.left() - out, plot.top() - out, plot.width() + 2 * out, in + out));
+            break;
+        case QCPAxis::atBottom:
+            axisBands_.append(
+                QRect(plot.left() - out, plot.bottom() - in + 1, plot.width() + 2 * out, in + out));
+            break;
+        }
+    }
+    picturesValid_ = true;
 }
 
 // ---------------------------------------------------------------------------------------------
 // XY graph
 
-XYGraph::XYGraph(QWidget* parent) : QCustomPlot(parent) {
+XYGraph::XYGraph(QWidget* parent) : DirectPlot(parent) {
     SetUpCheapPlot(this);
     label_ = AddTitleRow(this, QString());
     addLayer("cursors", layer("main"), QCustomPlot::limAbove);
@@ -452,12 +663,7 @@ void XYGraph::autoscale() {
 }
 
 void XYGraph::redraw() {
-    QueueReplot(this);
-}
-
-void XYGraph::showEvent(QShowEvent* event) {
-    QCustomPlot::showEvent(event);
-    replot(rpQueuedReplot);
+    queueRepaint();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -548,6 +754,67 @@ void ComPortRing::refreshLabels() {
 void ComPortRing::showPopup() {
     refreshLabels();
     QComboBox::showPopup();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opaque backdrop
+
+void OpaqueBackdrop::attach(QWidget* control) {
+    auto* backdrop = new OpaqueBackdrop(control);
+    control->installEventFilter(backdrop);
+    if (QWidget* parent = control->parentWidget()) parent->installEventFilter(backdrop);
+    backdrop->refresh();
+}
+
+OpaqueBackdrop::OpaqueBackdrop(QWidget* control) : QObject(control), control_(control) {}
+
+bool OpaqueBackdrop::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == control_) {
+        if (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize) refresh();
+    } else if (watched == control_->parentWidget()) {
+        if (type == QEvent::Resize || type == QEvent::PaletteChange ||
+            type == QEvent::StyleChange || type == QEvent::FontChange ||
+            type == QEvent::EnabledChange || type == QEvent::Show)
+            refresh();
+    }
+    return false;
+}
+
+void OpaqueBackdrop::refresh() {
+    QWidget* parent = control_->parentWidget();
+    if (refreshing_ || !parent || !control_->isVisible() || control_->size().isEmpty()) return;
+    refreshing_ = true;
+    const qreal ratio = control_->devicePixelRatioF();
+    QPixmap behind(control_->size() * ratio);
+    behind.setDevicePixelRatio(ratio);
+    behind.fill(parent->palette().color(QPalette::Window));
+    // What the window and each widget between it and the control paint under the control,
+    // outermost first, each without its children.
+    std::vector<QWidget*> chain;
+    for (QWidget* a = parent; a; a = a->isWindow() ? nullptr : a->parentWidget())
+        chain.push_back(a);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const QRect area(control_->mapTo(*it, QPoint(0, 0)), control_->size());
+        const QWidget::RenderFlags flags = (*it)->isWindow() || (*it)->autoFillBackground()
+                                               ? QWidget::DrawWindowBackground
+                                               : QWidget::RenderFlags();
+        (*it)->render(&behind, QPoint(), QRegion(area), flags);
+    }
+    // The control's own colour stays what it was: styles shade frames from it.
+    const QColor color = control_->palette().color(control_->backgroundRole());
+    const QImage image = behind.toImage();
+    bool uniform = true;
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height() && uniform; ++y)
+        for (int x = 0; x < image.width() && uniform; ++x)
+            uniform = image.pixel(x, y) == first;
+    QPalette palette = control_->palette();
+    palette.setBrush(control_->backgroundRole(),
+                     uniform && QColor(first) == color ? QBrush(color) : QBrush(color, behind));
+    control_->setPalette(palette);
+    control_->setAutoFillBackground(true);
+    refreshing_ = false;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -22,12 +22,38 @@ namespace panelsvc {
 QColor ColorFromRgb(int rgb);
 int RgbFromColor(const QColor& color);
 
+// A QCustomPlot that paints itself straight onto the widget, in a paint queued through the
+// widget system: no intermediate paint buffer that would be cleared, filled and blended onto
+// the widget on every update. QCustomPlot's own replot() still works but is not used.
+class DirectPlot : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit DirectPlot(QWidget* parent = nullptr);
+
+protected:
+    // Queue a repaint of the whole plot, or of part of it where only what is drawn inside the
+    // axes changed (nothing that moves the axes, tick labels or title; the part is the whole plot
+    // when something did since the last whole paint). A hidden plot is not painted; it is painted
+    // whole when it is shown.
+    void queueRepaint();
+    void queuePartRepaint(const QRegion& part);
+    // Since the last whole paint, something may have moved the axes, labels or title.
+    bool layoutDirty() const { return layoutDirty_; }
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool layoutDirty_ = true;
+};
+
 // Strip chart: one trace that scrolls. Every appended point gets the next running sample
 // number as its x value; the chart shows the newest pointsPerScreen points.
 //
 // Description properties: pointsPerScreen (int, 100), yMin/yMax (double, 0/1000), scrollMode
 // (int, 1), yAutoscale (int, 0), traceColor (string "#rrggbb"), title, xLabel, yLabel (string).
-class StripChart : public QCustomPlot {
+class StripChart : public DirectPlot {
     Q_OBJECT
 public:
     explicit StripChart(QWidget* parent = nullptr);
@@ -53,14 +79,29 @@ public:
     std::vector<double> shownPoints() const;
     // Points kept in memory (bounded).
     std::size_t storedPoints() const { return points_.size(); }
+    // Points appended since the chart was created.
+    std::uint64_t receivedPoints() const { return total_; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // While the axes stay as they were, a new point repaints only where the old and the new
+    // trace run, from two pictures taken once per layout: everything but the trace, and the
+    // axes alone (they lie over the trace); the trace itself is drawn between the two.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void firstAndLastShown(std::uint64_t* first, std::uint64_t* end,
                            std::uint64_t* screenStart = nullptr) const;
+    // Hands the shown points to the trace and queues a repaint: of where the old and the new
+    // trace run when the axes stay as they were, else of the whole chart.
     void redraw();
+    void takePictures();
+
+    QRect traceBox_;          // where the trace was drawn last (widget pixels)
+    bool traceKnown_ = false; // ... and whether that is known
+    bool redrawQueued_ = false;
+    bool picturesValid_ = false;
+    QPixmap withoutTrace_, axesOnly_; // opaque; transparent but for the axes
+    QVector<QRect> axisBands_;        // where the axes reach into the plot area
 
     std::deque<double> points_; // the newest points; points_.back() has sample number total_-1
     std::uint64_t total_ = 0;   // points appended since creation
@@ -82,7 +123,7 @@ struct XYPlotData {
 //
 // Description properties: xMin/xMax/yMin/yMax (double), label, xLabel, yLabel (string),
 // cursorStyle (int, 0), cursor1Color/cursor2Color (string "#rrggbb"), readoutMode (int, 0).
-class XYGraph : public QCustomPlot {
+class XYGraph : public DirectPlot {
     Q_OBJECT
 public:
     explicit XYGraph(QWidget* parent = nullptr);
@@ -107,9 +148,6 @@ public:
 
     void setLabel(const QString& label);
     QString label() const;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     struct Plot {
@@ -186,6 +224,25 @@ public:
     explicit ComPortRing(QWidget* parent = nullptr);
     void refreshLabels();
     void showPopup() override;
+};
+
+// Gives a control that leaves some of its pixels unpainted (the rounded corners of a spin box) a
+// background of exactly what lies behind it, which makes it opaque: a new value then repaints
+// the control alone, not the panel and the group box behind it as well. The background is
+// taken again whenever the control or its parent changes size, place or look. Owned by the
+// control.
+class OpaqueBackdrop : public QObject {
+public:
+    static void attach(QWidget* control);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit OpaqueBackdrop(QWidget* control);
+    void refresh();
+    QWidget* control_;
+    bool refreshing_ = false;
 };
 
 // Picture control: shows an image scaled to fit its area, keeping the aspect ratio.
