@@ -1,0 +1,256 @@
+// Per-frame cost without a line: measurement frames written straight into a pseudo-terminal
+// that the program has open as port 1, one after the other, each taken the way the live loop
+// takes it: the event pump delivers the receive notification (read, decode, flags), the loop's
+// redraw step (PlotRAWValues: history shift, strip chart points, indicator values) runs, and the
+// event pump carries out what that queued (the trace and the indicator texts updated, strip chart
+// and indicators painted, offscreen). The clock for a frame starts when its 36 bytes are readable
+// by the program and stops when the strip chart has been painted. No line is paced; the frames
+// come from the simulator's controller model in this process, made before the clock starts, so
+// only the program's own work is timed. At the end, what the screen shows after all these
+// partial repaints is compared with the panel painted whole.
+//
+//   bench-frame [--frames N]     frames measured (default 10000)
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "bench/support/bench.h"
+#include "bench/support/program.h"
+#include "link/com232.h"
+#include "runtime/events.h"
+#include "runtime/testing.h"
+#include "sim/controller_model.h"
+#include "sim/frame.h"
+#include "sim/frame_assembler.h"
+#include "sim/pty.h"
+#include "tests/support/operator.h"
+#include "tests/support/program.h"
+#include "views/live.h"
+
+#include <QAbstractEventDispatcher>
+#include <QImage>
+#include <QScreen>
+#include <QWidget>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace evok;
+
+constexpr int kWarmUpFrames = 200;
+constexpr double kPaintLimit = 0.5; // seconds a frame may take before it counts as not painted
+
+double ThreadCpu() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+bool WriteAll(int fd, const sim::Bytes& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+            return false;
+        } else {
+            pollfd p{fd, POLLOUT, 0};
+            poll(&p, 1, 10);
+        }
+    }
+    return true;
+}
+
+void Drain(int fd) {
+    char buf[4096];
+    while (read(fd, buf, sizeof buf) > 0) {
+    }
+}
+
+// The controller's side of the program's start-up (echo, pages, firmware), answered at once
+// from the master side of the pseudo-terminal until stopped.
+class StartUpAnswers {
+public:
+    StartUpAnswers(int master, sim::ControllerModel& model)
+        : thread_([this, master, &model] { run(master, model); }) {}
+    ~StartUpAnswers() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void run(int master, sim::ControllerModel& model) {
+        sim::FrameAssembler frames(std::chrono::milliseconds(100));
+        std::uint8_t buf[512];
+        while (!stop_) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 10) <= 0) continue;
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0) continue;
+            const auto now = sim::Clock::now();
+            for (ssize_t i = 0; i < n; ++i)
+                if (auto frame = frames.push(buf[i], now, now))
+                    WriteAll(master, model.handle(frame->bytes));
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+struct Sample {
+    double total, notify, plot, paint, cpu;
+};
+
+long DifferingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    long n = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col)
+            n += x.pixel(col, row) != y.pixel(col, row) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int frames = 10000;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
+            frames = std::atoi(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: bench-frame [--frames N]\n");
+            return 2;
+        }
+    }
+    if (frames < 1) frames = 1;
+
+    bench::UseOffscreenPlatform();
+    bench::Table table(bench::Format(
+        "4. Per-frame cost without a line: %d frames back to back, each through notification, "
+        "decoder, history shift, strip chart, indicators and repaint (offscreen)",
+        frames));
+    try {
+        sim::Pty pty;
+        // Opened before the program takes the device for itself: tells when a frame's bytes
+        // are there for the program to read.
+        const int probe = open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        if (probe < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+        const int master = pty.masterFd();
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        sim::ControllerModel model;
+        op::MapPort(1, pty.slavePath());
+        bool started;
+        {
+            StartUpAnswers answers(master, model);
+            started = bench::StartProgram();
+        }
+        if (!started) throw std::runtime_error("the program did not start on the pseudo-terminal");
+
+        // The live view as Run leaves it: graph source 0, the RAW strip chart shown, the XY
+        // graph hidden. Without a line the loop is stopped by hand.
+        op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0);
+        op::At(0.2, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
+        op::Click(panelHandle, PANEL_BTNRUN);
+        op::Pump(0.2);
+        Drain(master);
+
+        bench::PaintCounter paints(CtrlWidget(panelHandle, PANEL_STRIPCHART_RAW));
+        QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+        const sim::Bytes request = sim::encodeFrame(sim::kOrderMeasure, sim::FrameWords{});
+        std::vector<Sample> samples;
+        samples.reserve(static_cast<std::size_t>(frames));
+        int unpainted = 0;
+        for (int i = 0; i < kWarmUpFrames + frames; ++i) {
+            if (!WriteAll(master, model.handle(request)))
+                throw std::runtime_error("cannot write to the pseudo-terminal");
+            // Wait (not timed) until the whole frame is readable on the program's side.
+            for (int queued = 0; queued < 36;) {
+                if (ioctl(probe, FIONREAD, &queued) != 0)
+                    throw std::runtime_error("cannot look at the pseudo-terminal");
+                if (queued < 36) std::this_thread::yield();
+            }
+            const unsigned long paintsBefore = paints.count();
+            const double cpu0 = ThreadCpu();
+            const double t0 = bench::Now();
+            // The loop's event pump: the receive notification reads and decodes the frame.
+            while (rx_flag == 0 && bench::Now() - t0 < kPaintLimit)
+                ProcessSystemEvents();
+            const double t1 = bench::Now();
+            // The loop's redraw step.
+            if (graphrefresh == 1) PlotRAWValues();
+            graphrefresh = 0;
+            const double t2 = bench::Now();
+            // The next pump passes carry out the queued redraw.
+            while (paints.count() == paintsBefore && bench::Now() - t2 < kPaintLimit)
+                dispatcher->processEvents(QEventLoop::AllEvents);
+            const double t3 = bench::Now();
+            const double cpu1 = ThreadCpu();
+            rx_flag = 0;
+            if (i < kWarmUpFrames) continue;
+            if (paints.count() == paintsBefore) ++unpainted;
+            samples.push_back({t3 - t0, t1 - t0, t2 - t1, t3 - t2, cpu1 - cpu0});
+        }
+        // The screen after all these partial repaints, against the same panel painted whole.
+        op::Pump(0.05);
+        QWidget* window = PanelWidget(panelHandle);
+        const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+        const QImage whole = window->grab().toImage();
+        const long differing = DifferingPixels(shown, whole);
+        ShutDown();
+        close(probe);
+
+        auto column = [&](double Sample::*field) {
+            std::vector<double> v;
+            v.reserve(samples.size());
+            for (const Sample& s : samples)
+                v.push_back(s.*field);
+            return v;
+        };
+        const auto ms = [](double s) { return bench::Format("%.3f ms", 1000 * s); };
+        const std::vector<double> total = column(&Sample::total);
+        const std::vector<double> cpu = column(&Sample::cpu);
+        const double p99 = bench::Quantile(total, 0.99);
+        table.row("frames taken and painted", bench::Format("%d of %d", frames - unpainted, frames),
+                  "all", unpainted == 0);
+        table.row("per frame, median", ms(bench::Median(total)));
+        table.row("per frame, 99th percentile", ms(p99), "< 0.5 ms", p99 < 0.0005);
+        table.row("per frame, maximum", ms(bench::Quantile(total, 1.0)));
+        table.row("per frame, thread CPU median / p99",
+                  ms(bench::Median(cpu)) + " / " + ms(bench::Quantile(cpu, 0.99)));
+        struct Part {
+            const char* name;
+            double Sample::*field;
+        } parts[] = {{"  notification: read, decode (event pump)", &Sample::notify},
+                     {"  loop's redraw step: history, chart points, values", &Sample::plot},
+                     {"  trace, indicator texts, repaint (event pump)", &Sample::paint}};
+        for (const Part& p : parts) {
+            const std::vector<double> v = column(p.field);
+            table.row(std::string(p.name) + ", median / p99",
+                      ms(bench::Median(v)) + " / " + ms(bench::Quantile(v, 0.99)));
+        }
+        table.row("screen after the run equals the panel painted whole",
+                  differing == 0 ? std::string("yes")
+                                 : bench::Format("no: %ld pixels differ", differing),
+                  "yes", differing == 0);
+    } catch (const std::exception& e) {
+        table.failed("per-frame run", e.what(), "< 0.5 ms");
+        table.print();
+        return 1;
+    }
+    table.print();
+    return 0;
+}

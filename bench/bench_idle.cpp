@@ -1,0 +1,105 @@
+// Idle: the program connected to the simulator (a process of its own, paced at 19200 baud) and
+// sitting in its main loop with nothing to do, first with the main panel alone, then with the
+// para II panel shown as well. Processor share and memory of the program process.
+//
+//   bench-idle [--seconds N]     length of each window (default 10)
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "bench/support/bench.h"
+#include "bench/support/program.h"
+#include "runtime/testing.h"
+#include "tests/support/operator.h"
+
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+namespace {
+
+using namespace evok;
+
+constexpr double kSettle = 1.0; // after start-up and after showing para II, before measuring
+
+void MeasureWindow(const std::string& key, double seconds) {
+    bench::RunMainLoop(kSettle);
+    const bench::Usage from = bench::TakeUsage();
+    bench::RunMainLoop(seconds);
+    const bench::Usage to = bench::TakeUsage();
+    bench::Report1(key + "_cpu_share", {bench::CpuShare(from, to)});
+    bench::Report1(key + "_rss_mb", {bench::CurrentRssMb()});
+    bench::Report1(key + "_peak_rss_mb", {to.peakRssMb});
+}
+
+int Child(double seconds) {
+    if (!bench::StartProgram()) return 1;
+    MeasureWindow("main", seconds);
+    op::Click(panelHandle, PANEL_TOGBTNPARAII);
+    QWidget* popup = PanelWidget(panelPopUp);
+    if (!popup || !popup->isVisible()) {
+        std::fprintf(stderr, "bench-idle: the para II panel did not open\n");
+        return 1;
+    }
+    MeasureWindow("para2", seconds);
+    ShutDown();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 10;
+    bool child = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--child")) {
+            child = true;
+        } else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: bench-idle [--seconds N]\n");
+            return 2;
+        }
+    }
+    if (!(seconds > 0)) seconds = 10;
+    if (child) return Child(seconds);
+
+    bench::UseOffscreenPlatform();
+    bench::Table table(bench::Format(
+        "3. Idle: connected to evok-vx12-sim, main loop without operator input, %.0f s each",
+        seconds));
+    bool ok = true;
+    try {
+        bench::SimProcess sim(true);
+        const bench::ChildRun run = bench::RunChild(
+            {"--child", "--seconds", std::to_string(seconds)}, {{"EVOK_COM1", sim.device()}});
+        ok = run.exitCode == 0;
+        struct Window {
+            const char* key;
+            const char* name;
+        } windows[] = {{"main", "main panel"}, {"para2", "main panel + para II"}};
+        for (const Window& w : windows) {
+            const std::string key = w.key;
+            const double share = bench::Value(run.report, key + "_cpu_share");
+            if (!ok || share < 0) {
+                table.failed(std::string(w.name) + ": program CPU", "not measured", "< 0.5 %");
+                ok = false;
+                continue;
+            }
+            const double peak = bench::Value(run.report, key + "_peak_rss_mb");
+            table.row(std::string(w.name) + ": program CPU (user+sys / wall)",
+                      bench::Format("%.3f %%", 100 * share), "< 0.5 %", share < 0.005);
+            table.row(std::string(w.name) + ": RSS now",
+                      bench::Format("%.1f MB", bench::Value(run.report, key + "_rss_mb")));
+            table.row(std::string(w.name) + ": peak RSS", bench::Format("%.1f MB", peak), "< 80 MB",
+                      peak < 80);
+        }
+    } catch (const std::exception& e) {
+        table.failed("simulator", e.what());
+        ok = false;
+    }
+    table.print();
+    return ok ? 0 : 1;
+}

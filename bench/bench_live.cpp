@@ -1,0 +1,155 @@
+// Live rate: the operator presses Run against the simulator (a process of its own) paced at
+// 19200 baud, and the live view runs for a window of N seconds after a short warm-up; then the
+// same against the unpaced simulator, where only the loop itself limits the rate. Each run is a
+// fresh program process, so that its processor time and memory are the program's alone.
+// Two figures of the machine itself stand beside them: a bare client (write a request, wait for
+// the reply, no GUI) against the same paced simulator, the most any program gets there; and a
+// loop that only waits a millisecond at a time, what an event pump that waits at most a
+// millisecond costs here before it does anything.
+//
+//   bench-live [--seconds N]     window length (default 10)
+#include "app/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "bench/support/bench.h"
+#include "bench/support/program.h"
+#include "runtime/testing.h"
+#include "tests/support/operator.h"
+#include "views/live.h"
+
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+namespace {
+
+constexpr double kWarmUp = 1.0;
+// The reference loop of millisecond waits (the least an event pump that waits at most a
+// millisecond costs here).
+constexpr double kFloorSeconds = 3.0;
+// The bare client against the paced simulator (the most any program can get there).
+constexpr double kBareSeconds = 5.0;
+
+// The program: Run with graph source 0 (the RAW strip chart); the window starts after the
+// warm-up and ends with Stop.
+int Child(double seconds) {
+    using namespace evok;
+    if (!bench::StartProgram()) return 1;
+    op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0);
+    bench::Usage from, to;
+    std::uint64_t pointsFrom = 0, pointsTo = 0;
+    // Precise timers: the window is what it says (a coarse one may be off by 5 %).
+    QTimer::singleShot(static_cast<int>(kWarmUp * 1000), Qt::PreciseTimer, [&] {
+        from = bench::TakeUsage();
+        pointsFrom = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
+    });
+    QTimer::singleShot(static_cast<int>((kWarmUp + seconds) * 1000), Qt::PreciseTimer, [&] {
+        to = bench::TakeUsage();
+        pointsTo = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
+        op::Click(panelHandle, PANEL_BTNSTOP);
+    });
+    op::Click(panelHandle, PANEL_BTNRUN);
+    const bool timedOut = bench::StatusText() == "Timeout RS232-Line!";
+    // Every frame hands the whole history to the chart.
+    const double frames = static_cast<double>(pointsTo - pointsFrom) / kHistoryLen;
+    bench::Report1("frames", {frames});
+    bench::Report1("wall", {to.wall - from.wall});
+    bench::Report1("cpu", {to.cpu - from.cpu});
+    bench::Report1("peak_rss_mb", {bench::TakeUsage().peakRssMb});
+    bench::Report1("timed_out", {timedOut ? 1.0 : 0.0});
+    ShutDown();
+    return 0;
+}
+
+struct Phase {
+    bool ok = false;
+    std::string why;
+    double fps = 0, cpuShare = 0, peakRssMb = 0;
+    double bareFps = -1; // a bare client against the same simulator
+};
+
+Phase Measure(bool paced, double seconds) {
+    Phase phase;
+    try {
+        bench::SimProcess sim(paced);
+        const bench::ChildRun run = bench::RunChild(
+            {"--child", "--seconds", std::to_string(seconds)}, {{"EVOK_COM1", sim.device()}});
+        const double wall = bench::Value(run.report, "wall", 0);
+        if (run.exitCode != 0 || wall <= 0) {
+            phase.why = "program run failed";
+            return phase;
+        }
+        if (bench::Value(run.report, "timed_out", 0) != 0) {
+            phase.why = "line timed out";
+            return phase;
+        }
+        phase.ok = true;
+        phase.fps = bench::Value(run.report, "frames") / wall;
+        phase.cpuShare = bench::Value(run.report, "cpu") / wall;
+        phase.peakRssMb = bench::Value(run.report, "peak_rss_mb");
+        if (paced) phase.bareFps = bench::BareClientFrameRate(sim.device(), kBareSeconds);
+    } catch (const std::exception& e) {
+        phase.why = e.what();
+    }
+    return phase;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 10;
+    bool child = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--child")) {
+            child = true;
+        } else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: bench-live [--seconds N]\n");
+            return 2;
+        }
+    }
+    if (!(seconds > 0)) seconds = 10;
+    if (child) return Child(seconds);
+
+    bench::UseOffscreenPlatform();
+    const Phase paced = Measure(true, seconds);
+    const Phase unpaced = Measure(false, seconds);
+    const double waitFloor = bench::MillisecondWaitLoopShare(kFloorSeconds);
+
+    bench::Table table(bench::Format(
+        "1. Live rate: Run against evok-vx12-sim, %.0f s window after %.0f s warm-up; line limit "
+        "1920 B/s / 72 B = %.2f frames/s",
+        seconds, kWarmUp, bench::kLiveLineLimit));
+    if (paced.ok) {
+        const double ratio = paced.fps / bench::kLiveLineLimit;
+        table.row("paced: frames per second", bench::Format("%.2f /s", paced.fps));
+        table.row("paced: ratio to the line limit", bench::Format("%.4f", ratio), ">= 0.99",
+                  ratio >= 0.99);
+        if (paced.bareFps > 0)
+            table.row("this machine: a bare client on the same simulator",
+                      bench::Format("%.2f /s, ratio %.4f", paced.bareFps,
+                                    paced.bareFps / bench::kLiveLineLimit));
+        table.row("paced: program CPU (user+sys / wall)",
+                  bench::Format("%.2f %%", 100 * paced.cpuShare), "< 3 %", paced.cpuShare < 0.03);
+        table.row("paced: program peak RSS", bench::Format("%.1f MB", paced.peakRssMb), "< 80 MB",
+                  paced.peakRssMb < 80);
+        table.row("this machine: a bare loop of 1 ms waits, CPU",
+                  bench::Format("%.2f %%", 100 * waitFloor));
+    } else {
+        table.failed("paced run", paced.why, ">= 0.99");
+    }
+    if (unpaced.ok) {
+        table.row("unpaced: frames per second", bench::Format("%.0f /s", unpaced.fps), ">= 2000 /s",
+                  unpaced.fps >= 2000);
+        table.row("unpaced: program CPU (user+sys / wall)",
+                  bench::Format("%.1f %%", 100 * unpaced.cpuShare));
+    } else {
+        table.failed("unpaced run", unpaced.why, ">= 2000 /s");
+    }
+    table.print();
+    return paced.ok && unpaced.ok ? 0 : 1;
+}

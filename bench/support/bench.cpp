@@ -1,0 +1,319 @@
+#include "bench/support/bench.h"
+
+#include "sim/frame.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// Value of a "Name:   123 kB" line of /proc/self/status, in MB; -1 when absent.
+double StatusMb(const char* name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(name) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) != 0) continue;
+        return std::strtod(line.c_str() + prefix.size(), nullptr) / 1024.0;
+    }
+    return -1;
+}
+
+std::string SelfPath() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) throw std::runtime_error("cannot find the benchmark program's own path");
+    path[n] = '\0';
+    return path;
+}
+
+} // namespace
+
+double Now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+Usage TakeUsage() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    Usage u;
+    u.wall = Now();
+    u.cpu = Seconds(ru.ru_utime) + Seconds(ru.ru_stime);
+    // The kernel's high-water mark of the resident set, the same count as VmRSS.
+    u.peakRssMb = StatusMb("VmHWM");
+    return u;
+}
+
+double CpuShare(const Usage& from, const Usage& to) {
+    const double wall = to.wall - from.wall;
+    return wall > 0 ? (to.cpu - from.cpu) / wall : 0.0;
+}
+
+double CurrentRssMb() {
+    return StatusMb("VmRSS");
+}
+
+double MillisecondWaitLoopShare(double seconds) {
+    const Usage from = TakeUsage();
+    const timespec limit{0, 1000000};
+    while (Now() - from.wall < seconds)
+        ppoll(nullptr, 0, &limit, nullptr);
+    return CpuShare(from, TakeUsage());
+}
+
+double BareClientFrameRate(const std::string& device, double seconds) {
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    termios tio{};
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    // A reply still under way to the program that had the line before is not ours: let it come,
+    // then drop it, so that every reply read below answers the request just written.
+    usleep(100000);
+    tcflush(fd, TCIFLUSH);
+    const sim::Bytes request = sim::encodeFrame(sim::kOrderMeasure, sim::FrameWords{});
+    const auto exchange = [&]() {
+        if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size()))
+            return false;
+        unsigned char reply[sim::kFrameBytes];
+        for (std::size_t got = 0; got < sizeof reply;) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 2000) <= 0) return false;
+            const ssize_t n = read(fd, reply + got, sizeof reply - got);
+            if (n <= 0) return false;
+            got += static_cast<std::size_t>(n);
+        }
+        return true;
+    };
+    bool ok = exchange(); // the first one starts from an idle line
+    const double start = Now();
+    long frames = 0;
+    while (ok && Now() - start < seconds) {
+        ok = exchange();
+        frames += ok ? 1 : 0;
+    }
+    const double rate = frames / (Now() - start);
+    close(fd);
+    return ok ? rate : -1;
+}
+
+std::string ProgramDirectory() {
+    const std::string self = SelfPath();
+    const auto slash = self.find_last_of('/');
+    return slash == std::string::npos ? "." : self.substr(0, slash);
+}
+
+void UseOffscreenPlatform() {
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (!chosen || !*chosen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+SimProcess::SimProcess(bool paced) {
+    const std::string sim = ProgramDirectory() + "/evok-vx12-sim";
+    if (access(sim.c_str(), X_OK) != 0)
+        throw std::runtime_error("no simulator at " + sim + " (build evok-vx12-sim)");
+    const char* tmp = std::getenv("TMPDIR");
+    link_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/evok-bench-com-" +
+            std::to_string(getpid()) + "-" + std::to_string(static_cast<long>(Now() * 1e6));
+    std::vector<std::string> args = {sim, "--link", link_};
+    if (!paced) args.push_back("--no-pacing");
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    if (pid_ == 0) {
+        // Its greeting line is of no use here; its errors are.
+        if (FILE* null = std::freopen("/dev/null", "w", stdout); !null) _exit(127);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    const double end = Now() + 5.0;
+    struct stat st {};
+    while (lstat(link_.c_str(), &st) != 0) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            throw std::runtime_error("the simulator ended before its device was there");
+        }
+        if (Now() > end) throw std::runtime_error("the simulator's device did not appear");
+        usleep(5000);
+    }
+}
+
+SimProcess::~SimProcess() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ChildRun RunChild(const std::vector<std::string>& args,
+                  const std::vector<std::pair<std::string, std::string>>& env) {
+    std::vector<std::string> all = {SelfPath()};
+    all.insert(all.end(), args.begin(), args.end());
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ChildRun run;
+    run.spawnedAt = Now();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    if (pid == 0) {
+        close(out[0]);
+        if (dup2(out[1], STDOUT_FILENO) < 0) _exit(127);
+        close(out[1]);
+        for (const auto& [name, value] : env)
+            setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> argv;
+        for (std::string& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string text;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = read(out[0], buf, sizeof buf);
+        if (n > 0) {
+            text.append(buf, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    close(out[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string key;
+        if (!(fields >> key)) continue;
+        std::vector<double> values;
+        double v;
+        while (fields >> v)
+            values.push_back(v);
+        run.report[key] = values;
+    }
+    return run;
+}
+
+void Report1(const std::string& key, const std::vector<double>& values) {
+    std::printf("%s", key.c_str());
+    for (double v : values)
+        std::printf(" %.9g", v);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+double Value(const Report& report, const std::string& key, double fallback) {
+    const auto it = report.find(key);
+    return it == report.end() || it->second.empty() ? fallback : it->second.front();
+}
+
+double Quantile(std::vector<double> values, double q) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const double rank = std::ceil(q * static_cast<double>(values.size()));
+    const auto index = static_cast<std::size_t>(std::clamp(rank, 1.0, double(values.size())));
+    return values[index - 1];
+}
+
+double Median(const std::vector<double>& values) {
+    return Quantile(values, 0.5);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void Table::row(const std::string& measure, const std::string& value) {
+    rows_.push_back({measure, value, "-", "-"});
+}
+
+void Table::row(const std::string& measure, const std::string& value, const std::string& goal,
+                bool met) {
+    rows_.push_back({measure, value, goal, met ? "yes" : "no"});
+    if (!met) ++missed_;
+}
+
+void Table::failed(const std::string& measure, const std::string& why, const std::string& goal) {
+    rows_.push_back({measure, why, goal.empty() ? "-" : goal, goal.empty() ? "-" : "no"});
+    if (!goal.empty()) ++missed_;
+}
+
+void Table::print() const {
+    const std::vector<std::string> head = {"measure", "value", "goal", "met"};
+    std::size_t width[4];
+    for (std::size_t c = 0; c < 4; ++c) {
+        width[c] = head[c].size();
+        for (const auto& r : rows_)
+            width[c] = std::max(width[c], r[c].size());
+    }
+    auto line = [&](const std::vector<std::string>& cells) {
+        std::string out;
+        for (std::size_t c = 0; c < 4; ++c) {
+            std::string cell = cells[c];
+            if (c < 3) cell.resize(width[c] + 2, ' ');
+            out += cell;
+        }
+        std::printf("%s\n", out.c_str());
+    };
+    std::printf("%s\n", title_.c_str());
+    line(head);
+    std::size_t total = width[0] + width[1] + width[2] + width[3] + 6;
+    std::printf("%s\n", std::string(total, '-').c_str());
+    for (const auto& r : rows_)
+        line(r);
+    std::fflush(stdout);
+}
+
+std::string Format(const char* format, ...) {
+    char buf[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    return buf;
+}
+
+} // namespace bench

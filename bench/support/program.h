@@ -1,0 +1,38 @@
+// The program side of a benchmark: the operator program started in this process, its main
+// loop run for a while, and the paints of its widgets counted.
+#pragma once
+
+#include <QObject>
+
+#include <string>
+
+class QWidget;
+
+namespace bench {
+
+// The operator program's start-up (evok::StartUp) on port 1 as mapped by EVOK_COM1, on Qt's
+// offscreen platform unless another is chosen. True when it started and proved the line (the
+// firmware text was read); otherwise says why on standard error.
+bool StartProgram();
+
+// Runs the program's main event loop (RunUserInterface), as the program does while the operator
+// is not doing anything, for `seconds`.
+void RunMainLoop(double seconds);
+
+// The status line of the main panel.
+std::string StatusText();
+
+// Counts the paint events of a widget and all widgets inside it.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget);
+    unsigned long count() const { return count_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    unsigned long count_ = 0;
+};
+
+} // namespace bench
