@@ -6,12 +6,12 @@
 #include <cstddef>
 
 enum FileError : int {
-    kFileErrOpen = -1,      // the file cannot be opened (missing, no permission, bad directory)
-    kFileErrIo = -2,        // reading or writing failed part-way (disk full, I/O error)
-    kFileErrFormat = -3,    // fewer values than asked for, or a text that is not a number
-    kFileErrArgument = -4,  // an argument outside what the service supports
-    kFileErrTooLong = -5,   // a path or text does not fit the caller's buffer
-    kFileErrDialog = -6,    // the file dialog could not be shown
+    kFileErrOpen = -1,     // the file cannot be opened (missing, no permission, bad directory)
+    kFileErrIo = -2,       // reading or writing failed part-way (disk full, I/O error)
+    kFileErrFormat = -3,   // fewer values than asked for, or a text that is not a number
+    kFileErrArgument = -4, // an argument outside what the service supports
+    kFileErrTooLong = -5,  // a path or text does not fit the caller's buffer
+    kFileErrDialog = -6,   // the file dialog could not be shown
 };
 
 // Longest path (terminator included) that the path calls produce.
@@ -35,8 +35,7 @@ int FileSelectPopup(const char* defaultDirectory, const char* defaultFileName, c
 // char: the characters, no terminator, no line end). action 0 replaces the file, 1 appends.
 // Only one group (numberOfGroups 1) is supported.
 int ArrayToFile(const char* file, const void* array, int dataType, int count, int numberOfGroups,
-                int dataOrder, int layout, int separator, int fieldWidth, int fileType,
-                int action);
+                int dataOrder, int layout, int separator, int fieldWidth, int fileType, int action);
 
 // Reads count elements into array. fileType 1: decimal numbers separated by any white space (an
 // unsigned 32-bit value each for type 7). Returns 0 when count values were read; kFileErrFormat

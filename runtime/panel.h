@@ -9,16 +9,16 @@
 #include <cstddef>
 
 enum PanelError : int {
-    kPanelErrFile = -1,         // panel description missing, unreadable or damaged
-    kPanelErrResource = -2,     // no panel with that resource number in the file
-    kPanelErrCallback = -3,     // the file names a callback that the callback table lacks
-    kPanelErrPanel = -4,        // no panel with that handle
-    kPanelErrControl = -5,      // no control with that identifier on the panel
-    kPanelErrAttribute = -6,    // attribute or value does not apply to this control
-    kPanelErrType = -7,         // value type does not match the control
-    kPanelErrNotStarted = -8,   // StartRuntime has not run
-    kPanelErrImage = -9,        // picture file missing or unreadable
-    kPanelErrBufferSize = -10,  // a text does not fit the caller's buffer
+    kPanelErrFile = -1,        // panel description missing, unreadable or damaged
+    kPanelErrResource = -2,    // no panel with that resource number in the file
+    kPanelErrCallback = -3,    // the file names a callback that the callback table lacks
+    kPanelErrPanel = -4,       // no panel with that handle
+    kPanelErrControl = -5,     // no control with that identifier on the panel
+    kPanelErrAttribute = -6,   // attribute or value does not apply to this control
+    kPanelErrType = -7,        // value type does not match the control
+    kPanelErrNotStarted = -8,  // StartRuntime has not run
+    kPanelErrImage = -9,       // picture file missing or unreadable
+    kPanelErrBufferSize = -10, // a text does not fit the caller's buffer
 };
 
 // Event codes passed to callbacks.

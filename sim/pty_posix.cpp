@@ -38,7 +38,9 @@ Pty::Pty() {
     makeRaw(master_);
 }
 
-Pty::~Pty() { hangUp(); }
+Pty::~Pty() {
+    hangUp();
+}
 
 void Pty::hangUp() {
     if (slaveKeep_ >= 0) close(slaveKeep_);
