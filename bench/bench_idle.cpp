@@ -53,17 +53,7 @@ int Child(double seconds) {
 int main(int argc, char** argv) {
     double seconds = 10;
     bool child = false;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--child")) {
-            child = true;
-        } else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
-            seconds = std::atof(argv[++i]);
-        } else {
-            std::fprintf(stderr, "usage: bench-idle [--seconds N]\n");
-            return 2;
-        }
-    }
-    if (!(seconds > 0)) seconds = 10;
+    if (!bench::ParseTimedArgs(argc, argv, "bench-idle", &seconds, &child)) return 2;
     if (child) return Child(seconds);
 
     bench::UseOffscreenPlatform();

@@ -74,13 +74,7 @@ void RingText(const char* text, int background, int colour) {
 
 // The measurement frame that precedes every block read: pp as it is (no parameter words).
 void RequestMeasurementFrame(bool showLineOk) {
-    FlushInQ(com);
-    FlushOutQ(com);
-    rx_flag = 0;
-    order = 8;
-    FillTxBuf(8, pp);
-    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
-    if (showLineOk && nBytesW == kFrameBytes) ShowStatus("Line Ok!");
+    RequestMeasurement(showLineOk);
     WaitRxFull();
     PlotRAWValues();
 }

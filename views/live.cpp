@@ -66,6 +66,16 @@ int GraphSource() {
     return source;
 }
 
+void RequestMeasurement(bool showLineOk) {
+    FlushInQ(com);
+    FlushOutQ(com);
+    rx_flag = 0;
+    order = 8;
+    FillTxBuf(8, pp);
+    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    if (showLineOk && nBytesW == kFrameBytes) ShowStatus("Line Ok!");
+}
+
 int Copy1D(const double* input, int count, double* output) {
     if (count < 1) return kErrCount;
     for (int i = 0; i < count; ++i)
@@ -146,13 +156,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
     }
 
     CopyVarsToPP(0);
-    FlushInQ(com);
-    FlushOutQ(com);
-    rx_flag = 0;
-    order = 8;
-    FillTxBuf(8, pp);
-    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
-    if (nBytesW == kFrameBytes) ShowStatus("Line Ok!");
+    RequestMeasurement(true);
 
     tstart = Timer();
     stop_flag = 0;

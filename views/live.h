@@ -15,6 +15,10 @@ extern double arrayNORM[600]; // NORM history: the first 100 doubles; filled in 
 // delta-T ring buffer. Read from the control every time, never cached.
 int GraphSource();
 
+// Sends a measurement request (order 8) with pp as it is: both queues flushed, rx_flag cleared,
+// the count in nBytesW; "Line Ok!" on a full write when showLineOk.
+void RequestMeasurement(bool showLineOk);
+
 // Array utilities; both return 0, or -20003 for a count below 1, -20102 for a shift whose
 // magnitude is not below the count (output untouched then). Input and output may be one array.
 int Copy1D(const double* input, int count, double* output);

@@ -316,4 +316,19 @@ std::string Format(const char* format, ...) {
     return buf;
 }
 
+bool ParseTimedArgs(int argc, char** argv, const char* name, double* seconds, bool* child) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--child")) {
+            *child = true;
+        } else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
+            *seconds = std::atof(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: %s [--seconds N]\n", name);
+            return false;
+        }
+    }
+    if (!(*seconds > 0)) *seconds = 10;
+    return true;
+}
+
 } // namespace bench

@@ -119,6 +119,10 @@ private:
 };
 
 // printf into a std::string.
+// Arguments of a timed benchmark: [--seconds N] and the internal --child. Returns false (after
+// printing the usage) on anything else.
+bool ParseTimedArgs(int argc, char** argv, const char* name, double* seconds, bool* child);
+
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 } // namespace bench
