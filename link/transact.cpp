@@ -30,6 +30,20 @@ constexpr int kBlockWords = 64;
 // pause per pass keeps the poll from holding a core for the whole time limit.
 constexpr double kPollPause = 0.0005;
 
+// Polls the input queue length, without processing events, until it holds `wanted` bytes or
+// more than `limit` seconds have passed (tstart, tdiff). Returns the last length; *timedOut tells
+// which ended the poll.
+int PollInQ(int wanted, double limit, bool* timedOut) {
+    tstart = Timer();
+    for (;;) {
+        const int count = GetInQLen(com);
+        tdiff = Timer() - tstart;
+        *timedOut = tdiff > limit;
+        if (*timedOut || count >= wanted) return count;
+        Delay(kPollPause);
+    }
+}
+
 // Reads what the queue holds, but never more than the receive buffer takes.
 int ReadQueued(int count) {
     return ComRd(com, szReadBuf, std::clamp(count, 0, kBufBytes));
@@ -96,18 +110,9 @@ int GetVERSIONInfo() {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
     ShowStatus("Waiting for firmware info ...");
 
-    int count = 0;
-    tstart = Timer();
-    for (;;) {
-        count = GetInQLen(com);
-        tdiff = Timer() - tstart;
-        if (tdiff > kVersionWait) {
-            CopyText(szStatus, "Timeout - reading firmware info!");
-            break;
-        }
-        if (count >= kVersionReplyBytes) break;
-        Delay(kPollPause);
-    }
+    bool timedOut = false;
+    const int count = PollInQ(kVersionReplyBytes, kVersionWait, &timedOut);
+    if (timedOut) CopyText(szStatus, "Timeout - reading firmware info!");
 
     int words[kVersionWords] = {};
     szVersion[0] = '\0';
@@ -136,20 +141,13 @@ int ReadData64(int offset, int source, int orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
     ShowStatus("Waiting for Data[64] ...");
 
-    int count = 0;
-    tstart = Timer();
-    for (;;) {
-        count = GetInQLen(com);
-        tdiff = Timer() - tstart;
-        if (tdiff > kBlockWait) {
-            CopyText(szStatus, "Timeout-RS-232 while reading 64 data-words!");
-            // The first 128 words, whatever block was asked for.
-            std::fill(yArrayA, yArrayA + 2 * kBlockWords, 0);
-            ttick = 0;
-            break;
-        }
-        if (count >= kBlockReplyBytes) break;
-        Delay(kPollPause);
+    bool timedOut = false;
+    const int count = PollInQ(kBlockReplyBytes, kBlockWait, &timedOut);
+    if (timedOut) {
+        CopyText(szStatus, "Timeout-RS-232 while reading 64 data-words!");
+        // The first 128 words, whatever block was asked for.
+        std::fill(yArrayA, yArrayA + 2 * kBlockWords, 0);
+        ttick = 0;
     }
 
     int result = 0;

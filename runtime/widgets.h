@@ -77,8 +77,6 @@ public:
 
     // The points on screen now, oldest first.
     std::vector<double> shownPoints() const;
-    // Points kept in memory (bounded).
-    std::size_t storedPoints() const { return points_.size(); }
     // Points appended since the chart was created.
     std::uint64_t receivedPoints() const { return total_; }
 
@@ -181,8 +179,6 @@ public:
     explicit TimerControl(QWidget* parent = nullptr);
     void configure();
     void setTicking(bool on);
-    bool ticking() const { return timer_.isActive(); }
-    double intervalSeconds() const { return timer_.interval() / 1000.0; }
 
 signals:
     void tick();
@@ -251,7 +247,6 @@ class Picture : public QLabel {
 public:
     explicit Picture(QWidget* parent = nullptr);
     void setImage(const QImage& image);
-    bool hasImage() const { return !image_.isNull(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
