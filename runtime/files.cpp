@@ -120,18 +120,71 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Reads the whole file. Returns 0 or a negative FileError.
-int readWholeFile(const char* file, std::string& content) {
-    std::FILE* f = std::fopen(file, "rb");
-    if (!f) return fileErrorFromErrno(errno);
-    char chunk[8192];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        content.append(chunk, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    return failed ? kFileErrIo : 0;
-}
+// Longest text taken as one number: longer runs of non-space characters are not a number, and
+// reading stops there instead of pulling in the rest of a large file.
+constexpr std::size_t kMaxToken = 64;
+
+// Reads a file front to back in chunks, as white-space separated tokens or as raw bytes, so that
+// only as much of a file is read as the values asked for need.
+class FileReader {
+public:
+    explicit FileReader(const char* path) : f_(std::fopen(path, "rb")), openErrno_(errno) {}
+    ~FileReader() {
+        if (f_) std::fclose(f_);
+    }
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // 0 when open, else the FileError of the failed open.
+    int openError() const { return f_ ? 0 : fileErrorFromErrno(openErrno_); }
+    bool failed() const { return failed_; }
+
+    // The next token into out: false at the end of the file, on a read error (failed()) or
+    // when the token is longer than kMaxToken (out then holds its first kMaxToken + 1
+    // characters, which never parse as a number).
+    bool token(std::string& out) {
+        out.clear();
+        int c;
+        while ((c = next()) != EOF && isSpace(static_cast<char>(c))) {
+        }
+        while (c != EOF && !isSpace(static_cast<char>(c))) {
+            out.push_back(static_cast<char>(c));
+            if (out.size() > kMaxToken) return true;
+            c = next();
+        }
+        return !out.empty() && !failed_;
+    }
+
+    // Reads exactly n bytes into out; false when the file is shorter or unreadable.
+    bool bytes(unsigned char* out, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const int c = next();
+            if (c == EOF) return false;
+            out[i] = static_cast<unsigned char>(c);
+        }
+        return true;
+    }
+
+private:
+    int next() {
+        if (pos_ == len_) {
+            if (failed_) return EOF;
+            len_ = std::fread(buf_, 1, sizeof buf_, f_);
+            pos_ = 0;
+            if (len_ == 0) {
+                failed_ = std::ferror(f_) != 0;
+                return EOF;
+            }
+        }
+        return static_cast<unsigned char>(buf_[pos_++]);
+    }
+
+    std::FILE* f_;
+    int openErrno_;
+    char buf_[8192];
+    std::size_t pos_ = 0, len_ = 0;
+    bool failed_ = false;
+};
 
 } // namespace
 
@@ -177,25 +230,20 @@ int FileToArray(const char* file, void* array, int dataType, int count, int numb
         (fileType != 0 && fileType != 1))
         return kFileErrArgument;
 
-    std::string content;
-    if (const int error = readWholeFile(file, content); error < 0) return error;
+    FileReader reader(file);
+    if (const int error = reader.openError(); error < 0) return error;
 
     const auto n = static_cast<std::size_t>(count);
     // Everything is parsed into a copy first, so that a bad file leaves the array as it was.
     std::vector<unsigned char> values(n * size);
     if (fileType == 0) {
-        if (content.size() < values.size()) return kFileErrFormat;
-        std::memcpy(values.data(), content.data(), values.size());
+        if (!reader.bytes(values.data(), values.size()))
+            return reader.failed() ? kFileErrIo : kFileErrFormat;
     } else {
-        std::size_t pos = 0;
+        std::string token;
         for (std::size_t i = 0; i < n; ++i) {
-            while (pos < content.size() && isSpace(content[pos]))
-                ++pos;
-            const std::size_t start = pos;
-            while (pos < content.size() && !isSpace(content[pos]))
-                ++pos;
-            if (pos == start) return kFileErrFormat; // fewer numbers than asked for
-            const std::string_view token(content.data() + start, pos - start);
+            if (!reader.token(token)) // fewer numbers than asked for, or unreadable
+                return reader.failed() ? kFileErrIo : kFileErrFormat;
             if (!parseElement(token, dataType, values.data() + i * size)) return kFileErrFormat;
         }
     }

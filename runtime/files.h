@@ -38,9 +38,11 @@ int ArrayToFile(const char* file, const void* array, int dataType, int count, in
                 int dataOrder, int layout, int separator, int fieldWidth, int fileType, int action);
 
 // Reads count elements into array. fileType 1: decimal numbers separated by any white space (an
-// unsigned 32-bit value each for type 7). Returns 0 when count values were read; kFileErrFormat
-// when the file holds fewer or something that is not a number (array is then untouched);
-// kFileErrOpen when it cannot be read. fileType 0 reads raw bytes.
+// unsigned 32-bit value each for type 7; a sign or a value out of range is not a number).
+// fileType 0 reads raw bytes. Only the front of the file that the values need is read; what
+// follows is not looked at. Returns 0 when count values were read; kFileErrFormat when the file
+// holds fewer or something that is not a number; kFileErrOpen when it cannot be opened;
+// kFileErrIo when reading fails (a directory, an I/O error). The array is untouched on failure.
 int FileToArray(const char* file, void* array, int dataType, int count, int numberOfGroups,
                 int dataOrder, int layout, int fileType);
 
