@@ -61,6 +61,10 @@ public:
     // Ends the thread and closes the line; the program then sees a hang-up. Idempotent.
     void stop();
 
+    // Replaces the reply faults (probabilities, delay, orders) from the next request on; the
+    // reply counter starts again. The hang-up options keep their start-up values.
+    void setFaults(const FaultConfig& faults);
+
     // A muted controller still reads (and records) requests but answers none.
     void setMuted(bool muted);
     bool muted() const;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -62,6 +63,7 @@ struct LineEndpoint::Impl {
     mutable std::mutex mu; // guards the fields below and the line's closing
     mutable std::condition_variable cv;
     bool hung = false;
+    std::optional<FaultConfig> nextFaults; // taken by the line thread before the next reply
     std::deque<ReplyRecord> replies;
     std::size_t skipped = 0;
     std::size_t dropped = 0;
@@ -181,6 +183,13 @@ void LineEndpoint::Impl::onFrame(AssembledFrame& frame) {
         trace("   order " + std::to_string(request.order) + " gets no reply");
         return;
     }
+    {
+        std::lock_guard lock(mu);
+        if (nextFaults) {
+            faults = FaultInjector(*nextFaults);
+            nextFaults.reset();
+        }
+    }
     ReplyRecord rec;
     rec.order = request.order;
     rec.reply = reply;
@@ -291,6 +300,11 @@ void LineEndpoint::stop() {
     impl_->wake.wake();
     if (impl_->thread.joinable()) impl_->thread.join();
     impl_->closeLine("stopped");
+}
+
+void LineEndpoint::setFaults(const FaultConfig& faults) {
+    std::lock_guard lock(impl_->mu);
+    impl_->nextFaults = faults;
 }
 
 void LineEndpoint::setMuted(bool muted) {

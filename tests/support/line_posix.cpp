@@ -1,0 +1,52 @@
+#include "tests/support/line.h"
+
+#include <cstdio>
+#include <ctime>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace op {
+
+PluggableLine::PluggableLine(std::string link, bool paced) : link_(std::move(link)), paced_(paced) {
+    plugIn();
+}
+
+PluggableLine::~PluggableLine() {
+    sim_.reset();
+    unlink(link_.c_str());
+}
+
+void PluggableLine::unplug() {
+    if (sim_) sim_->line().hangUpNow();
+    unlink(link_.c_str());
+    plugged_ = false;
+}
+
+void PluggableLine::plugIn() {
+    unplug();
+    sim_.reset();
+    sim::Simulator::Options options;
+    options.line.pacing = paced_;
+    sim_ = std::make_unique<sim::Simulator>(options);
+    if (symlink(sim_->devicePath().c_str(), link_.c_str()) != 0)
+        throw std::runtime_error("cannot link " + link_ + " to " + sim_->devicePath());
+    plugged_ = true;
+}
+
+long ResidentBytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+double ProcessSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+} // namespace op
