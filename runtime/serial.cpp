@@ -532,3 +532,8 @@ std::string ComPortDevice(int port) {
     const auto index = static_cast<std::size_t>(port - 1);
     return index < devices.size() ? devices[index] : std::string();
 }
+
+std::string ComPortDescription(int port) {
+    const std::string device = ComPortDevice(port);
+    return device.empty() ? std::string() : serial_detail::describeSerialDevice(device);
+}

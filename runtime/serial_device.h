@@ -65,6 +65,12 @@ private:
 // UARTs, then the rest, each group in natural order (ttyUSB2 before ttyUSB10).
 std::vector<std::string> listSerialDevices();
 
+// What the machine says the serial device at path is, for the operator: the USB product name
+// ("FT232R USB UART"), else the USB interface name, else the maker; empty when it says nothing
+// (a pseudo-terminal, a built-in UART). Symbolic links are followed. sysRoot is where the
+// kernel's device tree is mounted; tests point it at a tree of their own.
+std::string describeSerialDevice(const std::string& path, const std::string& sysRoot = "/sys");
+
 // Sorts device paths into port order (see listSerialDevices).
 void sortIntoPortOrder(std::vector<std::string>& paths);
 

@@ -2,6 +2,9 @@
 #include "runtime/serial.h"
 #include "runtime/serial_device.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -308,6 +311,33 @@ void sortIntoPortOrder(std::vector<std::string>& paths) {
         if (ga != gb) return ga < gb;
         return naturalLess(a, b);
     });
+}
+
+std::string describeSerialDevice(const std::string& path, const std::string& sysRoot) {
+    const QString device = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+    if (device.isEmpty()) return {};
+    // /sys/class/tty/<name>/device is the port's node in the device tree; the USB interface
+    // and the USB device that carry it lie one and two levels above (ttyUSB), or it is the
+    // interface itself (ttyACM).
+    const QString node = QFileInfo(QString::fromStdString(sysRoot) + "/class/tty/" +
+                                   QFileInfo(device).fileName() + "/device")
+                             .canonicalFilePath();
+    if (node.isEmpty()) return {};
+    const auto firstLine = [&](const char* file) {
+        QDir dir(node);
+        for (int up = 0; up < 4; ++up) {
+            QFile f(dir.filePath(QString::fromLatin1(file)));
+            if (f.open(QIODevice::ReadOnly)) {
+                const QString text = QString::fromUtf8(f.readLine()).trimmed();
+                if (!text.isEmpty()) return text;
+            }
+            if (!dir.cdUp()) break;
+        }
+        return QString();
+    };
+    for (const char* file : {"product", "interface", "manufacturer"})
+        if (const QString text = firstLine(file); !text.isEmpty()) return text.toStdString();
+    return {};
 }
 
 std::vector<std::string> listSerialDevices() {

@@ -1,10 +1,18 @@
 #include "runtime/widgets.h"
 
+#include "runtime/files.h"
 #include "runtime/serial.h"
 
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QResizeEvent>
+#include <QSaveFile>
+#include <QToolTip>
 #include <QVariant>
 
 #include <algorithm>
@@ -75,7 +83,8 @@ void SetUpCheapPlot(QCustomPlot* plot) {
     plot->setPlottingHint(QCP::phCacheLabels, true);
     // The plot paints every pixel of itself: the panel behind it need not be repainted.
     plot->setAttribute(Qt::WA_OpaquePaintEvent);
-    plot->setInteractions(QCP::Interactions());
+    // The operator's zoom (wheel) and pan (drag); the program's next plot sets its ranges again.
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     // One layer group: QCustomPlot's own (unused) replot would otherwise keep a second buffer.
     if (QCPLayer* overlay = plot->layer(QStringLiteral("overlay")))
         overlay->setMode(QCPLayer::lmLogical);
@@ -106,7 +115,72 @@ QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text) {
 // ---------------------------------------------------------------------------------------------
 // Plot painted straight onto the widget
 
-DirectPlot::DirectPlot(QWidget* parent) : QCustomPlot(parent) {}
+DirectPlot::DirectPlot(QWidget* parent) : QCustomPlot(parent) {
+    savePicture_ = new QAction(QStringLiteral("Save picture..."), this);
+    saveCsv_ = new QAction(QStringLiteral("Save data as CSV..."), this);
+    connect(savePicture_, &QAction::triggered, this, [this] { saveInteractively(true); });
+    connect(saveCsv_, &QAction::triggered, this, [this] { saveInteractively(false); });
+}
+
+bool DirectPlot::savePicture(const QString& path, QString* error) {
+    const bool pdf = path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    // At the chart's size on screen; the picture is drawn apart from the widget's own paint.
+    const bool saved = pdf ? savePdf(path) : savePng(path);
+    if (!saved && error) *error = QStringLiteral("Could not save the picture %1").arg(path);
+    return saved;
+}
+
+bool DirectPlot::saveCsv(const QString& path, QString* error) const {
+    QString text = csvHeader().join(',') + '\n';
+    for (const std::vector<double>& row : csvRows()) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i) text += ',';
+            // The shortest text that reads back as the same number.
+            text += QString::number(row[i], 'g', QLocale::FloatingPointShortest);
+        }
+        text += '\n';
+    }
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit())
+        return true;
+    if (error) *error = QStringLiteral("Could not save %1: %2").arg(path, file.errorString());
+    return false;
+}
+
+void DirectPlot::saveInteractively(bool picture) {
+    // The dialogs start where the operator saved last (the program's own directory may not be
+    // writable once installed).
+    static QString directory = QDir::homePath();
+    QString name = exportName().toLower();
+    name.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
+    name += picture ? QLatin1String(".png") : QLatin1String(".csv");
+    char path[4096] = {};
+    const int chosen = FileSelectPopup(QFile::encodeName(directory).constData(),
+                                       name.toUtf8().constData(), picture ? "*.png;*.pdf" : "*.csv",
+                                       picture ? "Save picture" : "Save data as CSV",
+                                       1 /* "Save" */, 0, 1, 1, 1, path, sizeof path);
+    if (chosen != 1 && chosen != 2) return;
+    const QString file = QFile::decodeName(path);
+    directory = QFileInfo(file).absolutePath();
+    QString error;
+    if (picture ? savePicture(file, &error) : saveCsv(file, &error)) return;
+    QToolTip::showText(mapToGlobal(rect().center()), error, this);
+}
+
+void DirectPlot::contextMenuEvent(QContextMenuEvent* event) {
+    // popup(), not exec(): the event loop (and with it the program's live loop) goes on.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(savePicture_);
+    menu->addAction(saveCsv_);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+void DirectPlot::mouseDoubleClickEvent(QMouseEvent* event) {
+    QCustomPlot::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) restoreProgramRanges();
+}
 
 void DirectPlot::queueRepaint() {
     layoutDirty_ = true;
@@ -263,6 +337,25 @@ std::vector<double> StripChart::shownPoints() const {
     for (std::uint64_t s = first; s < end; ++s)
         out.push_back(points_[s - oldestKept]);
     return out;
+}
+
+QStringList StripChart::csvHeader() const {
+    return {QStringLiteral("sample"), QStringLiteral("value")};
+}
+
+std::vector<std::vector<double>> StripChart::csvRows() const {
+    std::uint64_t first, end, screenStart;
+    firstAndLastShown(&first, &end, &screenStart);
+    const std::uint64_t oldestKept = total_ - points_.size();
+    std::vector<std::vector<double>> rows;
+    rows.reserve(static_cast<std::size_t>(end - first));
+    for (std::uint64_t s = first; s < end; ++s)
+        rows.push_back({static_cast<double>(s - screenStart), points_[s - oldestKept]});
+    return rows;
+}
+
+QString StripChart::exportName() const {
+    return title().isEmpty() ? QStringLiteral("strip chart") : title();
 }
 
 void StripChart::redraw() {
@@ -461,8 +554,9 @@ XYGraph::XYGraph(QWidget* parent) : DirectPlot(parent) {
 }
 
 void XYGraph::configure() {
-    xAxis->setRange(Prop<double>(this, "xMin", 1.0), Prop<double>(this, "xMax", 128.0));
-    yAxis->setRange(Prop<double>(this, "yMin", 0.0), Prop<double>(this, "yMax", 1000.0));
+    manualRange_[0] = QCPRange(Prop<double>(this, "xMin", 1.0), Prop<double>(this, "xMax", 128.0));
+    manualRange_[1] = QCPRange(Prop<double>(this, "yMin", 0.0), Prop<double>(this, "yMax", 1000.0));
+    applyProgramRanges();
     xAxis->setLabel(property("xLabel").toString());
     yAxis->setLabel(property("yLabel").toString());
     label_->setText(property("label").toString());
@@ -511,7 +605,7 @@ int XYGraph::addPlot(XYPlotData data) {
                    QVector<double>(data.y.begin(), data.y.end()));
     const int handle = nextHandle_++;
     plots_[handle] = Plot{curve, std::move(data)};
-    autoscale();
+    applyProgramRanges();
     redraw();
     return handle;
 }
@@ -527,7 +621,7 @@ bool XYGraph::deletePlot(int handle) {
         removePlottable(it->second.curve);
         plots_.erase(it);
     }
-    autoscale();
+    applyProgramRanges();
     redraw();
     return true;
 }
@@ -542,14 +636,10 @@ std::vector<XYPlotData> XYGraph::plots() const {
 bool XYGraph::setAxisScaling(int axis, int mode, double min, double max) {
     if (axis != 0 && axis != 1) return false;
     if (mode != 0 && mode != 1) return false;
-    QCPAxis* a = axis == 0 ? xAxis : yAxis;
+    if (mode == 0 && !(max > min)) return false;
     autoscale_[static_cast<std::size_t>(axis)] = mode == 1;
-    if (mode == 0) {
-        if (!(max > min)) return false;
-        a->setRange(min, max);
-    } else {
-        autoscale();
-    }
+    if (mode == 0) manualRange_[static_cast<std::size_t>(axis)] = QCPRange(min, max);
+    applyProgramRanges();
     redraw();
     return true;
 }
@@ -655,11 +745,43 @@ QString XYGraph::label() const {
     return label_->text();
 }
 
-void XYGraph::autoscale() {
-    for (int axis = 0; axis < 2; ++axis) {
-        if (!autoscale_[static_cast<std::size_t>(axis)] || plots_.empty()) continue;
-        (axis == 0 ? xAxis : yAxis)->rescale();
+void XYGraph::applyProgramRanges() {
+    for (std::size_t axis = 0; axis < 2; ++axis) {
+        QCPAxis* a = axis == 0 ? xAxis : yAxis;
+        if (!autoscale_[axis]) {
+            a->setRange(manualRange_[axis]);
+        } else if (!plots_.empty()) {
+            a->rescale();
+            manualRange_[axis] = a->range(); // kept while there is nothing to scale to
+        } else {
+            a->setRange(manualRange_[axis]);
+        }
     }
+}
+
+void XYGraph::restoreProgramRanges() {
+    applyProgramRanges();
+    redraw();
+}
+
+QStringList XYGraph::csvHeader() const {
+    return {QStringLiteral("plot"), QStringLiteral("x"), QStringLiteral("y")};
+}
+
+std::vector<std::vector<double>> XYGraph::csvRows() const {
+    std::vector<std::vector<double>> rows;
+    int number = 0;
+    for (const auto& [handle, plot] : plots_) {
+        ++number;
+        const std::size_t n = std::min(plot.data.x.size(), plot.data.y.size());
+        for (std::size_t i = 0; i < n; ++i)
+            rows.push_back({static_cast<double>(number), plot.data.x[i], plot.data.y[i]});
+    }
+    return rows;
+}
+
+QString XYGraph::exportName() const {
+    return label().isEmpty() ? QStringLiteral("graph") : label();
 }
 
 void XYGraph::redraw() {
@@ -746,6 +868,8 @@ void ComPortRing::refreshLabels() {
         const std::string device = ComPortDevice(port);
         QString text = QStringLiteral("COM%1").arg(port);
         if (!device.empty()) text += QStringLiteral("  ") + QString::fromStdString(device);
+        if (const std::string about = ComPortDescription(port); !about.empty())
+            text += QStringLiteral("  ") + QString::fromStdString(about);
         if (itemText(i) != text) setItemText(i, text);
     }
     view()->setMinimumWidth(std::max(width(), view()->sizeHintForColumn(0) + 24));

@@ -4,6 +4,7 @@
 // it (see configure()); the panel service changes them later through the calls below.
 #pragma once
 
+#include <QAction>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -24,13 +25,38 @@ int RgbFromColor(const QColor& color);
 
 // A QCustomPlot that paints itself straight onto the widget, in a paint queued through the
 // widget system: no intermediate paint buffer that would be cleared, filled and blended onto
-// the widget on every update. QCustomPlot's own replot() still works but is not used.
+// the widget on every update. QCustomPlot's own replot() serves only the operator's zoom and pan.
+//
+// The operator may zoom with the mouse wheel and pan by dragging; a double-click goes back to the
+// axis ranges the program set last, and the program's next plot or range setting wins over the
+// operator's view as well. The context menu offers "Save picture..." (PNG or PDF, by the name's
+// extension) and "Save data as CSV..." (the plotted points, see csvHeader()/csvRows()); both ask
+// for the file through FileSelectPopup, so tests answer them through its seam. None of this
+// raises a program event.
 class DirectPlot : public QCustomPlot {
     Q_OBJECT
 public:
     explicit DirectPlot(QWidget* parent = nullptr);
 
+    QAction* savePictureAction() const { return savePicture_; }
+    QAction* saveCsvAction() const { return saveCsv_; }
+    // Write the picture (PNG, or PDF when the name ends in .pdf) at the chart's size, resp. the
+    // plotted points as CSV: a header row naming the columns, then one row per point. Return
+    // false and set error when the file cannot be written.
+    bool savePicture(const QString& path, QString* error = nullptr);
+    bool saveCsv(const QString& path, QString* error = nullptr) const;
+    // Back to the axis ranges the program set last.
+    virtual void restoreProgramRanges() = 0;
+
 protected:
+    virtual QStringList csvHeader() const = 0;
+    virtual std::vector<std::vector<double>> csvRows() const = 0;
+    // The file name the save dialogs propose, without extension.
+    virtual QString exportName() const = 0;
+
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
     // Queue a repaint of the whole plot, or of part of it where only what is drawn inside the
     // axes changed (nothing that moves the axes, tick labels or title; the part is the whole plot
     // when something did since the last whole paint). A hidden plot is not painted; it is painted
@@ -45,7 +71,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Asks for a file through FileSelectPopup and saves; a failure shows as a tool tip.
+    void saveInteractively(bool picture);
+
     bool layoutDirty_ = true;
+    QAction* savePicture_ = nullptr;
+    QAction* saveCsv_ = nullptr;
 };
 
 // Strip chart: one trace that scrolls. Every appended point gets the next running sample
@@ -80,7 +111,15 @@ public:
     // Points appended since the chart was created.
     std::uint64_t receivedPoints() const { return total_; }
 
+    void restoreProgramRanges() override { redraw(); }
+
 protected:
+    // Columns "sample" (the position on the screen, as the x axis counts) and "value": the
+    // points on screen now, oldest first.
+    QStringList csvHeader() const override;
+    std::vector<std::vector<double>> csvRows() const override;
+    QString exportName() const override;
+
     // While the axes stay as they were, a new point repaints only where the old and the new
     // trace run, from two pictures taken once per layout: everything but the trace, and the
     // axes alone (they lie over the trace); the trace itself is drawn between the two.
@@ -147,6 +186,14 @@ public:
     void setLabel(const QString& label);
     QString label() const;
 
+    void restoreProgramRanges() override;
+
+protected:
+    // Columns "plot" (1, 2, ... in the order drawn), "x" and "y": every point of every plot.
+    QStringList csvHeader() const override;
+    std::vector<std::vector<double>> csvRows() const override;
+    QString exportName() const override;
+
 private:
     struct Plot {
         QCPCurve* curve = nullptr;
@@ -159,13 +206,16 @@ private:
     };
     void applyCursorStyle(Cursor& c);
     void updateReadout();
-    void autoscale();
+    // Sets the axes to the program's ranges: the manual ones it set, or the plots' extent on an
+    // autoscaled axis.
+    void applyProgramRanges();
     void redraw();
 
     std::map<int, Plot> plots_;
     int nextHandle_ = 1;
     std::array<Cursor, kCursors> cursors_;
     std::array<bool, 2> autoscale_{false, false};
+    std::array<QCPRange, 2> manualRange_{QCPRange(1, 128), QCPRange(0, 1000)}; // x, y
     int readoutMode_ = 0;
     QCPTextElement* label_ = nullptr;
     QCPItemText* readout_ = nullptr;

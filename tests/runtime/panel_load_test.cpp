@@ -3,7 +3,11 @@
 // refused.
 #include "panel_test_support.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -58,16 +62,23 @@ const std::map<std::string, QString> kControls = {
 
 class PanelLoad : public PanelFixture {};
 
-// The identifier header and the panel description must not drift apart.
-TEST_F(PanelLoad, IdentifierHeaderAndPanelDescriptionAgree) {
-    QFile header(QStringLiteral(EVOK_SOURCE_DIR "/app/EVOKVX12TWATCHV11.h"));
-    ASSERT_TRUE(header.open(QIODevice::ReadOnly));
+// Every control identifier the identifier header declares, by name.
+std::map<std::string, int> DeclaredControls() {
     std::map<std::string, int> declared;
+    QFile header(QStringLiteral(EVOK_SOURCE_DIR "/app/EVOKVX12TWATCHV11.h"));
+    EXPECT_TRUE(header.open(QIODevice::ReadOnly));
     QRegularExpression re(QStringLiteral("constexpr int ((?:PANEL|POPUP)_\\w+) = (\\d+);"));
     for (auto it = re.globalMatch(QString::fromUtf8(header.readAll())); it.hasNext();) {
         const auto m = it.next();
         declared[m.captured(1).toStdString()] = m.captured(2).toInt();
     }
+    return declared;
+}
+
+// The identifier header and the panel description must not drift apart.
+TEST_F(PanelLoad, IdentifierHeaderAndPanelDescriptionAgree) {
+    std::map<std::string, int> declared = DeclaredControls();
+    ASSERT_FALSE(declared.empty());
     std::size_t tabled = 0;
     const QRegularExpression entry(QStringLiteral("(\\w+)(?::(\\w+))?(?:=(\\d+))?"));
     for (const auto& [kind, controls] : kControls)
@@ -87,6 +98,44 @@ TEST_F(PanelLoad, IdentifierHeaderAndPanelDescriptionAgree) {
             EXPECT_EQ(start.empty() ? start : std::to_string(Value(panel, declared[name])), start);
         }
     EXPECT_EQ(tabled, declared.size()) << "an identifier in the header is not tabled here";
+}
+
+// Screen readers and GUI automation find every control by its accessible name: present, unique on
+// its panel, and the operator's own label where the control has one (its caption, or the label
+// beside it).
+TEST_F(PanelLoad, EveryControlHasAUniqueAccessibleNameOnItsPanel) {
+    const std::map<std::string, int> declared = DeclaredControls();
+    ASSERT_GT(declared.size(), 50u);
+    std::map<std::pair<int, QString>, std::string> taken;
+    int labelled = 0;
+    for (const auto& [name, id] : declared) {
+        SCOPED_TRACE(name);
+        const int panel = name.starts_with("PANEL_") ? main : popup;
+        QWidget* w = CtrlWidget(panel, id);
+        ASSERT_NE(w, nullptr);
+        const QString accessible = w->accessibleName();
+        EXPECT_FALSE(accessible.trimmed().isEmpty());
+        const auto [it, fresh] = taken.emplace(std::make_pair(panel, accessible), name);
+        EXPECT_TRUE(fresh) << "same name as " << it->second << ": " << accessible.toStdString();
+        // What an assistive tool is told. (Qt on Linux names a drop-down by its current item and
+        // tells its label through a relation.)
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(face, nullptr);
+        if (!qobject_cast<QComboBox*>(w)) {
+            EXPECT_EQ(face->text(QAccessible::Name).toStdString(), accessible.toStdString());
+        }
+        QString label;
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            label = button->text();
+        else if (auto* beside =
+                     PanelWidget(panel)->findChild<QLabel*>(QString::fromStdString("lbl_" + name)))
+            label = beside->text();
+        if (!label.isEmpty()) {
+            ++labelled;
+            EXPECT_EQ(accessible.toStdString(), label.toStdString());
+        }
+    }
+    EXPECT_GT(labelled, 40) << "the labels were not found";
 }
 
 TEST(PanelLoadFailure, GivesANegativeHandle) {
