@@ -115,7 +115,9 @@ Texts TextsOf(Act act, const std::string& firmware) {
                                                "Waiting for Data[64] ..."};
     switch (act) {
     case kRun:
-        return {{"Line Ok!"}, {"Timeout RS232-Line!", "(status unchanged)"}};
+        // Stopped before the line timeout: no frame came, or nothing could be sent.
+        return {{"Line Ok!"},
+                {"Timeout RS232-Line!", "Line Ok! (no frame drawn)", "(status unchanged)"}};
     case kGetRam:
     case kGetEeprom:
         return {{got}, {"Waiting for parameter-frame ...", "Receive..."}};
