@@ -152,6 +152,11 @@ int ReadData64(int offset, int source, int orderCode) {
 
     int result = 0;
     nBytesR = ReadQueued(count);
+    if (nBytesR != kBlockReplyBytes && !timedOut) {
+        // A reply of another length is no block and is not taken; the status must not go on
+        // showing an earlier block's success.
+        CopyText(szStatus, "Timeout-RS-232 while reading 64 data-words!");
+    }
     if (nBytesR == kBlockReplyBytes) {
         CopyText(szStatus, "Data[64] block received!");
         result = kBlockWords;

@@ -94,6 +94,8 @@ const ActInfo kInfo[kActs] = {
     {"Record store", 0.5, false},
 };
 
+constexpr double kThinkTime = 0.3; // seconds between two of the operator's actions
+
 enum Fault { kClean, kDrop, kDelay, kShort, kCorrupt, kExtra, kHangUp, kFaults };
 const char* const kFaultName[kFaults] = {"clean",   "dropped", "delayed", "cut short",
                                          "corrupt", "extra",   "hang-up"};
@@ -136,9 +138,10 @@ Texts TextsOf(Act act, const std::string& firmware) {
                 {"Timeout RS-232!!", "Waiting for parameter-frame ...", "Line Ok!",
                  "New setpoint value teached!", "Teach new Reference-Value ..."}};
     case kPortChange: {
+        // A firmware reply of the wrong length leaves the echo check's text standing.
         Texts t{{firmware},
                 {"Timeout < 36 Bytes", "read error - not sync byte 0xAA!",
-                 "Error reading firmware-info!", "Init COM-Port ..."}};
+                 "Error reading firmware-info!", "Echo Check - Line Ok!", "Init COM-Port ..."}};
         t.failed.insert(kOpenErrors.begin(), kOpenErrors.end());
         return t;
     }
@@ -298,6 +301,9 @@ Soak::Outcome Soak::perform(Act act) {
         runFor = 0.3 + static_cast<double>(rng_() % 2000) / 1000.0;
         limit = runFor + 2.0 + 2 * kWrite;
     }
+    // The operator's hand moves between two clicks; replies still under way from the last
+    // action (the live loop's last request) land meanwhile.
+    op::Pump(kThinkTime);
     runningLimit = limit;
     runningSince = Now();
     runningAct = act;
