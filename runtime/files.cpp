@@ -185,7 +185,8 @@ int FileToArray(const char* file, void* array, int dataType, int count, int numb
     std::vector<unsigned char> values(n * size);
     if (fileType == 0) {
         if (content.size() < values.size()) return kFileErrFormat;
-        std::memcpy(values.data(), content.data(), values.size());
+        // No element asked for: an empty copy has no buffer to copy into.
+        if (!values.empty()) std::memcpy(values.data(), content.data(), values.size());
     } else {
         std::size_t pos = 0;
         for (std::size_t i = 0; i < n; ++i) {
