@@ -67,10 +67,10 @@ int reference(std::string_view word, int typeIndex, unsigned char* out) {
             negative = true;
             w.remove_prefix(1);
         }
-        if (w.empty() || w[0] == '+' || w[0] == '-' || !fuzz::UnsignedWord(w, 255, v))
-            return 0;
+        if (w.empty() || w[0] == '+' || w[0] == '-' || !fuzz::UnsignedWord(w, 255, v)) return 0;
         if (negative && v > 128) return 0;
-        out[0] = static_cast<unsigned char>((negative ? -static_cast<long long>(v) : static_cast<long long>(v)) & 0xFF);
+        out[0] = static_cast<unsigned char>(
+            (negative ? -static_cast<long long>(v) : static_cast<long long>(v)) & 0xFF);
         return 1;
     }
     case 1: {
@@ -113,9 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Exactly count elements: a write past them is a heap overflow.
     std::unique_ptr<unsigned char[]> array(new unsigned char[bytes > 0 ? bytes : 1]);
     std::memset(array.get(), kUntouched, bytes);
-    const int result =
-        FileToArray(path.c_str(), bytes > 0 ? array.get() : nullptr, kTypes[typeIndex], count, 1,
-                    0, 0, fileType);
+    const int result = FileToArray(path.c_str(), bytes > 0 ? array.get() : nullptr,
+                                   kTypes[typeIndex], count, 1, 0, 0, fileType);
     // count 0 with no array is a valid call that reads nothing.
     FUZZ_CHECK(result == 0 || result == kFileErrFormat, "unexpected result %d", result);
 
@@ -129,8 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool enough = contentSize >= bytes;
         FUZZ_CHECK((result == 0) == enough, "raw read of %zu bytes from %zu: result %d", bytes,
                    contentSize, result);
-        if (enough)
-            FUZZ_CHECK(std::memcmp(array.get(), content, bytes) == 0, "raw bytes differ");
+        if (enough) FUZZ_CHECK(std::memcmp(array.get(), content, bytes) == 0, "raw bytes differ");
         return 0;
     }
     const auto words =
@@ -144,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else if (r < 0) {
             expected = -1;
         } else if (result == 0) {
-            FUZZ_CHECK(std::memcmp(array.get() + static_cast<std::size_t>(i) * elem, value, elem) == 0,
+            FUZZ_CHECK(std::memcmp(array.get() + static_cast<std::size_t>(i) * elem, value, elem) ==
+                           0,
                        "element %d differs from the word \"%.*s\"", i,
                        static_cast<int>(words[static_cast<std::size_t>(i)].size()),
                        words[static_cast<std::size_t>(i)].data());

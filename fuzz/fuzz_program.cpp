@@ -124,12 +124,30 @@ void DrainLine() {
     }
 }
 
-const std::string& WriteScratchFile(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+void removeScratchFile();
+
+// In memory where the system offers it: the file is rewritten for every input.
+const std::string& scratchPath() {
     static const std::string path = [] {
         const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/evok-fuzz-" +
-               std::to_string(::getpid()) + ".cfg";
+        std::string base = dir && *dir ? dir : "/tmp";
+        if (!(dir && *dir) && ::access("/dev/shm", W_OK) == 0) base = "/dev/shm";
+        std::atexit(removeScratchFile);
+        return base + "/evok-fuzz-" + std::to_string(::getpid()) + ".cfg";
     }();
+    return path;
+}
+
+void removeScratchFile() {
+    ::unlink(scratchPath().c_str());
+}
+
+} // namespace
+
+const std::string& WriteScratchFile(const std::uint8_t* data, std::size_t size) {
+    const std::string& path = scratchPath();
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) Fail("cannot write the scratch file %s", path.c_str());
     if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("short write to %s", path.c_str());

@@ -23,8 +23,8 @@
 #include "runtime/testing.h"
 #include "views/live.h"
 
-#include <QMetaObject>
 #include <QCoreApplication>
+#include <QMetaObject>
 
 #include <algorithm>
 #include <array>
@@ -127,8 +127,8 @@ void liveLoop(const std::vector<std::vector<std::uint8_t>>& chunks, int source, 
         queued.insert(queued.end(), chunk.begin(), chunk.begin() + placed);
         ProcessSystemEvents();
         if (queued.size() >= static_cast<std::size_t>(kFrameBytes)) {
-            FUZZ_CHECK(rx_flag == 1 && graphrefresh == 1,
-                       "no notification with %zu bytes queued", queued.size());
+            FUZZ_CHECK(rx_flag == 1 && graphrefresh == 1, "no notification with %zu bytes queued",
+                       queued.size());
             checkDecoded(queued.data());
             queued.clear(); // the notification discards what followed the frame
         } else {
@@ -163,9 +163,9 @@ void liveLoop(const std::vector<std::vector<std::uint8_t>>& chunks, int source, 
 void parameterRead(const std::vector<std::uint8_t>& bytes, unsigned short page) {
     // Fewer than a frame would only sit out the 1.5 s time limit.
     if (bytes.size() < static_cast<std::size_t>(kFrameBytes)) return;
-    const std::array<unsigned short, 15> before = {powerA,   thd1,     thd2,    triglvlA, deltaT,
-                                                   polarity, hold,     average, hwmode,   evalmode,
-                                                   trigmode, outmode,  anamode, sdelay,   maxmode};
+    const std::array<unsigned short, 15> before = {powerA,   thd1,    thd2,    triglvlA, deltaT,
+                                                   polarity, hold,    average, hwmode,   evalmode,
+                                                   trigmode, outmode, anamode, sdelay,   maxmode};
     std::memset(szReadBuf + kFrameBytes, kCanary, kBufBytes - kFrameBytes);
     // Arrives once the request is out, while the read waits for its reply.
     QMetaObject::invokeMethod(
@@ -176,9 +176,9 @@ void parameterRead(const std::vector<std::uint8_t>& bytes, unsigned short page) 
     fuzz::DrainLine();
     FUZZ_CHECK(rx_flag == 1, "no frame taken by the parameter read");
     checkDecoded(bytes.data());
-    const std::array<unsigned short, 15> after = {powerA,   thd1,     thd2,    triglvlA, deltaT,
-                                                  polarity, hold,     average, hwmode,   evalmode,
-                                                  trigmode, outmode,  anamode, sdelay,   maxmode};
+    const std::array<unsigned short, 15> after = {powerA,   thd1,    thd2,    triglvlA, deltaT,
+                                                  polarity, hold,    average, hwmode,   evalmode,
+                                                  trigmode, outmode, anamode, sdelay,   maxmode};
     for (int i = 0; i < 15; ++i) {
         const unsigned short expected = page == 0 ? wordAt(bytes.data() + 6 + 2 * i) : before[i];
         FUZZ_CHECK(after[i] == expected, "parameter %d = %u, expected %u (page %u)", i + 1,

@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(PendingFileSelectAnswers() == 0, "the loader did not ask for the file");
 
     // What the file must give.
-    const auto words =
-        fuzz::Words(std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto words = fuzz::Words(std::string_view(reinterpret_cast<const char*>(data), size));
     std::array<std::uint64_t, kParaFileValues> values{};
     bool valid = words.size() >= static_cast<std::size_t>(kParaFileValues);
     for (int i = 0; valid && i < kParaFileValues; ++i)
