@@ -3,6 +3,7 @@
 // The device itself (termios, poll) is behind serial_detail::Device.
 #include "runtime/serial.h"
 #include "runtime/serial_device.h"
+#include "runtime/testing.h"
 #include "runtime/timing.h"
 
 #include <QCoreApplication>
@@ -169,6 +170,17 @@ void markHungUp(Port& p) {
     updateNotifier(p);
 }
 
+// Bytes that came from the device enter the queue (the caller took no more than it has room
+// for) and become news for the receive notification.
+void arrived(Port& p, const unsigned char* bytes, std::size_t count) {
+    p.queue.push(bytes, count);
+    if (p.notifying()) {
+        p.newBytes = true;
+        if ((p.eventMask & kComEvRxChar) && std::memchr(bytes, p.eventChar, count))
+            p.sawEventChar = true;
+    }
+}
+
 // Moves what the device has received into the queue, as far as it has room. Returns whether
 // new bytes entered the queue.
 bool pull(Port& p) {
@@ -184,13 +196,8 @@ bool pull(Port& p) {
             break;
         }
         const auto count = static_cast<std::size_t>(n);
-        p.queue.push(chunk, count);
+        arrived(p, chunk, count);
         got = true;
-        if (p.notifying()) {
-            p.newBytes = true;
-            if ((p.eventMask & kComEvRxChar) && std::memchr(chunk, p.eventChar, count))
-                p.sawEventChar = true;
-        }
         // A short read took all there was: asking again would only say so (one system call
         // per burst of a frame saved). Bytes that come later wake the notifier again.
         if (count < want) break;
@@ -499,6 +506,19 @@ int FlushOutQ(int port) {
 int CloseCom(int port) {
     if (port < 1 || port > kComMaxPort) return kComErrInvalidPort;
     return closePort(port);
+}
+
+int InjectComInput(int port, const void* bytes, int count) {
+    int error;
+    auto p = portFor(port, error);
+    if (!p) return error;
+    if (count < 0 || (count > 0 && !bytes)) return kComErrInvalidParam;
+    const auto n = std::min(static_cast<std::size_t>(count), p->queue.space());
+    if (n == 0) return 0;
+    arrived(*p, static_cast<const unsigned char*>(bytes), n);
+    updateNotifier(*p);
+    if (p->notifying()) postCheck(*p);
+    return static_cast<int>(n);
 }
 
 namespace serial_detail {

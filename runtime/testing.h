@@ -1,6 +1,6 @@
-// Seams of the panel and file service for tests and benchmarks: answering file dialogs without
-// showing them, and reaching the widgets and chart data behind handles. The operator program
-// never calls these.
+// Seams of the panel, file and serial service for tests, benchmarks and fuzz targets: answering
+// file dialogs without showing them, reaching the widgets and chart data behind handles, and
+// placing received bytes in a port's input queue. The operator program never calls these.
 #pragma once
 
 #include <cstdint>
@@ -48,3 +48,9 @@ struct GraphPlot {
 std::vector<GraphPlot> GraphPlots(int panel, int control);
 // Axis range: axis 0 x, 1 left y.
 void GraphAxisRange(int panel, int control, int axis, double* min, double* max);
+
+// Places count bytes in the input queue of an open port as if its device had just delivered
+// them, as far as the queue has room: the receive notification sees them at the next event
+// processing exactly as bytes read from the device. Returns the count placed, or a negative
+// ComError (kComErrNotOpen, kComErrInvalidPort, kComErrInvalidParam).
+int InjectComInput(int port, const void* bytes, int count);

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 namespace evok {
 namespace {
@@ -56,10 +57,13 @@ TEST_F(Shell, ParaIIToggleShowsThePanelAndItsCloseBoxHidesIt) {
 int RunProgram(const std::string& device, std::function<void()> operate) {
     op::MapPort(1, device);
     auto started = std::make_shared<std::function<void()>>();
-    *started = [started, operate] {
+    // The check holds itself only weakly: a strong self-reference would never be freed.
+    *started = [weak = std::weak_ptr<std::function<void()>>(started), operate] {
+        const auto self = weak.lock();
+        if (!self) return;
         QWidget* main = PanelWidget(panelHandle);
         if (main == nullptr || !main->isVisible()) {
-            op::At(0.02, *started);
+            op::At(0.02, *self);
             return;
         }
         operate();
