@@ -138,10 +138,12 @@ Texts TextsOf(Act act, const std::string& firmware) {
                 {"Timeout RS-232!!", "Waiting for parameter-frame ...", "Line Ok!",
                  "New setpoint value teached!", "Teach new Reference-Value ..."}};
     case kPortChange: {
-        // A firmware reply of the wrong length leaves the echo check's text standing.
+        // A firmware reply of the wrong length leaves the text of an earlier step standing: the
+        // echo check's, a parameter page's time-out or the firmware wait's own.
         Texts t{{firmware},
                 {"Timeout < 36 Bytes", "read error - not sync byte 0xAA!",
-                 "Error reading firmware-info!", "Echo Check - Line Ok!", "Init COM-Port ..."}};
+                 "Error reading firmware-info!", "Echo Check - Line Ok!", "Timeout-RS-232...",
+                 "Timeout - reading firmware info!", "Init COM-Port ..."}};
         t.failed.insert(kOpenErrors.begin(), kOpenErrors.end());
         return t;
     }
