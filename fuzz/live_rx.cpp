@@ -157,9 +157,10 @@ void liveLoop(const std::vector<std::vector<std::uint8_t>>& chunks, int source, 
             CopyVarsToPP(0);
             RequestMeasurement(false);
             queued.clear();
-            fuzz::DrainLine();
         }
     }
+    // The requests (at most one per 36 input bytes) fit the line's buffer until here.
+    fuzz::DrainLine();
     FlushInQ(com);
     rx_flag = 0;
 }
