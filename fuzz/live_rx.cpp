@@ -4,8 +4,10 @@
 //
 // Input: byte 0 chooses the path: bits 0-1 the graph source on the main panel (0 raw, 1
 // normalised, 2 and 3 the ring buffer), bit 2 the graph routine (0 raw chart, 1 normalised
-// chart), bit 3 a parameter read instead of the live loop, bit 4 the page read. The rest is a
-// series of arrivals, each a length byte and that many bytes (the last one may be cut short).
+// chart), bit 3 a parameter read instead of the live loop, bit 4 the page read, bit 5 the live
+// loop of the Run button itself (clicked, then stopped with Stop once every arrival is in) instead
+// of its passes one by one. The rest is a series of arrivals, each a length byte and that many
+// bytes (the last one may be cut short).
 //
 // Invariants: a notification comes exactly when the queue holds a full frame; the frame decoded
 // is the first 36 bytes queued and nothing beyond them is read or written; the queue is emptied
@@ -25,11 +27,14 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QTest>
+#include <QWidget>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 using namespace evok;
@@ -152,11 +157,65 @@ void liveLoop(const std::vector<std::vector<std::uint8_t>>& chunks, int source, 
             CopyVarsToPP(0);
             RequestMeasurement(false);
             queued.clear();
-            fuzz::DrainLine();
         }
     }
+    // The requests (at most one per 36 input bytes) fit the line's buffer until here.
+    fuzz::DrainLine();
     FlushInQ(com);
     rx_flag = 0;
+}
+
+// Run clicked: each pass of the live loop takes the next arrival, and Stop is clicked once all
+// are in and the last frame has been drawn. Which bytes the loop discards between a frame and
+// its next request is its own business; what it draws must be a frame it read.
+void runButtonLoop(const std::vector<std::vector<std::uint8_t>>& chunks) {
+    const std::uint64_t drawnBefore = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW) +
+                                      StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_NORM);
+    std::memset(szReadBuf, 0, kFrameBytes);
+    std::memset(szReadBuf + kFrameBytes, kCanary, kBufBytes - kFrameBytes);
+    std::size_t next = 0;
+    int passes = 0;
+    bool stopped = false;
+    std::function<void()> step;
+    step = [&] {
+        ++passes;
+        if (next < chunks.size()) {
+            const auto& chunk = chunks[next++];
+            InjectComInput(com, chunk.data(), static_cast<int>(chunk.size()));
+        } else if ((rx_flag == 1 || graphrefresh == 1) && passes < 10000) {
+            // A frame is still to be drawn or answered by the next request: one more pass.
+        } else {
+            stopped = true;
+            QTest::mouseClick(CtrlWidget(panelHandle, PANEL_BTNSTOP), Qt::LeftButton);
+            return;
+        }
+        QMetaObject::invokeMethod(QCoreApplication::instance(), step, Qt::QueuedConnection);
+    };
+    QMetaObject::invokeMethod(QCoreApplication::instance(), step, Qt::QueuedConnection);
+    QTest::mouseClick(CtrlWidget(panelHandle, PANEL_BTNRUN), Qt::LeftButton);
+    fuzz::DrainLine();
+
+    FUZZ_CHECK(stopped && stop_flag == 1, "the live loop ended before Stop (%d passes)", passes);
+    FUZZ_CHECK(rx_flag == 0 && graphrefresh == 0, "Stop left a frame pending");
+    FUZZ_CHECK(GetInQLen(com) == 0, "Stop left bytes queued");
+    for (int i = kFrameBytes; i < kBufBytes; ++i)
+        FUZZ_CHECK(szReadBuf[i] == kCanary, "receive buffer byte %d written beyond the frame", i);
+    const std::uint64_t drawn = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW) +
+                                StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_NORM);
+    if (drawn != drawnBefore) {
+        // The last frame read was drawn: the indicators show its words.
+        const std::uint8_t* frame = szReadBuf;
+        const std::array<std::pair<int, int>, 6> shown = {{{PANEL_VAL_NORMA, wordAt(frame + 4)},
+                                                           {PANEL_VAL_ADCCHA, wordAt(frame + 6)},
+                                                           {PANEL_VAL_AMAX, wordAt(frame + 8)},
+                                                           {PANEL_VAL_T1, wordAt(frame + 10)},
+                                                           {PANEL_VAL_T2, wordAt(frame + 12)},
+                                                           {PANEL_VAL_DT, wordAt(frame + 14)}}};
+        for (const auto& [control, value] : shown)
+            FUZZ_CHECK(ctrlInt(control) == value, "indicator %d shows %d, last frame word %d",
+                       control, ctrlInt(control), value);
+        FUZZ_CHECK(indexA >= 1 && indexA <= 128, "indexA %u", indexA);
+    }
 }
 
 // A parameter page read whose reply is the input's bytes, arriving while it waits.
@@ -214,7 +273,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         FUZZ_CHECK(SetCtrlVal(panelHandle, PANEL_RNGGRAPHSOURCE, source) == 0,
                    "graph source %d not selectable", source);
-        liveLoop(chunks, source, graphType);
+        if ((data[0] >> 5) & 1) {
+            type = graphType;
+            runButtonLoop(chunks);
+        } else {
+            liveLoop(chunks, source, graphType);
+        }
     }
     return 0;
 }
