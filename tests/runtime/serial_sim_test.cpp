@@ -26,9 +26,10 @@ TEST(SerialWithSimulator, EchoIsAnsweredAtTheSpeedOfTheLine) {
         ASSERT_EQ(ComWrt(9, request.data(), 36), 36);
         ASSERT_EQ(ComRd(9, reply, 36), 36);
         const double took = Timer() - start;
-        // 72 bytes of 10 bits at 19200 baud: 37.5 ms.
+        // 72 bytes of 10 bits at 19200 baud: 37.5 ms. Never faster; the upper bound leaves room
+        // for a loaded machine (or a sanitizer build) but still fails a line paced twice.
         EXPECT_GE(took, 0.0375 * 0.98);
-        EXPECT_LT(took, 0.0375 * 1.25);
+        EXPECT_LT(took, 0.0375 * 1.6);
         EXPECT_EQ(reply[0], 0x00);
         EXPECT_EQ(reply[1], 0x55);
         EXPECT_EQ(reply[3], sim::kOrderEcho);
