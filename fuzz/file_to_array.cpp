@@ -56,6 +56,7 @@ bool plainDecimal(std::string_view w) {
 
 // -1 unknown (no reference for this word), 0 not a value of the type, 1 a value (in out).
 int reference(std::string_view word, int typeIndex, unsigned char* out) {
+    if (word.size() > kMaxNumberText) return 0;
     std::uint64_t v = 0;
     switch (typeIndex) {
     case 0: {

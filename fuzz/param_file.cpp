@@ -11,6 +11,7 @@
 #include "app/shell.h"
 #include "params/paramset.h"
 #include "params/transfer.h"
+#include "runtime/files.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 
@@ -55,8 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto words = fuzz::Words(std::string_view(reinterpret_cast<const char*>(data), size));
     std::array<std::uint64_t, kParaFileValues> values{};
     bool valid = words.size() >= static_cast<std::size_t>(kParaFileValues);
-    for (int i = 0; valid && i < kParaFileValues; ++i)
-        valid = fuzz::UnsignedWord(words[static_cast<std::size_t>(i)], 0xFFFFFFFFu, values[i]);
+    for (int i = 0; valid && i < kParaFileValues; ++i) {
+        const std::string_view word = words[static_cast<std::size_t>(i)];
+        valid = word.size() <= kMaxNumberText && fuzz::UnsignedWord(word, 0xFFFFFFFFu, values[i]);
+    }
 
     char status[256] = {};
     GetCtrlVal(panelHandle, PANEL_STATUS, status, sizeof status);

@@ -120,10 +120,6 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Longest text taken as one number: longer runs of non-space characters are not a number, and
-// reading stops there instead of pulling in the rest of a large file.
-constexpr std::size_t kMaxToken = 64;
-
 // Reads a file front to back in chunks, as white-space separated tokens or as raw bytes, so that
 // only as much of a file is read as the values asked for need.
 class FileReader {
@@ -140,7 +136,7 @@ public:
     bool failed() const { return failed_; }
 
     // The next token into out: false at the end of the file, on a read error (failed()) or
-    // when the token is longer than kMaxToken (out then holds its first kMaxToken + 1
+    // when the token is longer than kMaxNumberText (out then holds its first kMaxNumberText + 1
     // characters, which never parse as a number).
     bool token(std::string& out) {
         out.clear();
@@ -149,7 +145,7 @@ public:
         }
         while (c != EOF && !isSpace(static_cast<char>(c))) {
             out.push_back(static_cast<char>(c));
-            if (out.size() > kMaxToken) return true;
+            if (out.size() > kMaxNumberText) return true;
             c = next();
         }
         return !out.empty() && !failed_;

@@ -17,6 +17,10 @@ enum FileError : int {
 // Longest path (terminator included) that the path calls produce.
 constexpr std::size_t kPathMax = 4096;
 
+// Longest text FileToArray takes as one number; a longer run of non-space characters is not a
+// number, and reading stops there instead of pulling in the rest of a large file.
+constexpr std::size_t kMaxNumberText = 4096;
+
 // File dialog. restrictDirectory 1 keeps the operator in defaultDirectory; restrictExtension 1
 // accepts only names matching filter (a proposed name without it gets the extension); allowCancel
 // and allowMakeDirectory as named. buttonLabel 0 "OK", 1 "Save", 2 "Select", 3 "Load".
@@ -40,9 +44,10 @@ int ArrayToFile(const char* file, const void* array, int dataType, int count, in
 // Reads count elements into array. fileType 1: decimal numbers separated by any white space (an
 // unsigned 32-bit value each for type 7; a sign or a value out of range is not a number).
 // fileType 0 reads raw bytes. Only the front of the file that the values need is read; what
-// follows is not looked at. Returns 0 when count values were read; kFileErrFormat when the file
-// holds fewer or something that is not a number; kFileErrOpen when it cannot be opened;
-// kFileErrIo when reading fails (a directory, an I/O error). The array is untouched on failure.
+// follows is not looked at. A text longer than kMaxNumberText is not a number. Returns 0 when count
+// values were read; kFileErrFormat when the file holds fewer or something that is not a number;
+// kFileErrOpen when it cannot be opened; kFileErrIo when reading fails (a directory, an I/O error).
+// The array is untouched on failure.
 int FileToArray(const char* file, void* array, int dataType, int count, int numberOfGroups,
                 int dataOrder, int layout, int fileType);
 

@@ -74,10 +74,19 @@ TEST_F(FileService, RecordIsAppendedPiecewiseAndReplacesTheOldOne) {
 
 // A read reads all or leaves the array untouched. Rows: content (null: no file), result.
 TEST_F(FileService, ReadsAllOrLeavesTheArrayUntouched) {
+    // A number written with many leading zeros is still a number; a text longer than any number
+    // may be is not (and is not read to its end).
+    const std::string zeros = std::string(200, '0') + "1 2 3 4 5";
+    const std::string endless = "1 2 3 4 " + std::string(kMaxNumberText + 1, '5');
     const std::tuple<const char*, int> rows[] = {
-        {"1\t2\r\n 3  4\n\n5", 0},      {"1 2 3", kFileErrFormat},
-        {"1 2 x 4 5", kFileErrFormat},  {"1 2 3abc 4 5", kFileErrFormat},
-        {"1 2 -3 4 5", kFileErrFormat}, {"1 2 4294967296 4 5", kFileErrFormat},
+        {"1\t2\r\n 3  4\n\n5", 0},
+        {"1 2 3", kFileErrFormat},
+        {"1 2 x 4 5", kFileErrFormat},
+        {"1 2 3abc 4 5", kFileErrFormat},
+        {"1 2 -3 4 5", kFileErrFormat},
+        {"1 2 4294967296 4 5", kFileErrFormat},
+        {zeros.c_str(), 0},
+        {endless.c_str(), kFileErrFormat},
         {nullptr, kFileErrOpen},
     };
     for (const auto& [content, expected] : rows) {
