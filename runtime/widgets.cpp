@@ -154,7 +154,7 @@ void DirectPlot::saveInteractively(bool picture) {
     QString name = exportName().toLower();
     name.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
     name += picture ? QLatin1String(".png") : QLatin1String(".csv");
-    char path[4096] = {};
+    char path[kPathMax] = {};
     const int chosen = FileSelectPopup(QFile::encodeName(directory).constData(),
                                        name.toUtf8().constData(), picture ? "*.png;*.pdf" : "*.csv",
                                        picture ? "Save picture" : "Save data as CSV",

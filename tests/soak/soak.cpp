@@ -11,9 +11,7 @@
 #include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "link/com232.h"
-#include "params/binding.h"
 #include "params/paramset.h"
-#include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
@@ -31,12 +29,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
