@@ -251,11 +251,6 @@ void parameterRead(const std::vector<std::uint8_t>& bytes, unsigned short page) 
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::StartProgram();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::StartProgram();
     if (size < 1) return 0;

@@ -34,11 +34,6 @@ std::array<unsigned short*, 15> parameters() {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::StartProgram();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::StartProgram();
     // Values the file cannot all produce by chance: each differs from its neighbours.

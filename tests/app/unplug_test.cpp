@@ -4,6 +4,7 @@
 // adapter is back brings the line back.
 #include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "bench/support/bench.h"
 #include "runtime/panel.h"
 #include "runtime/timing.h"
 #include "tests/support/line.h"
@@ -14,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <ostream>
@@ -72,12 +72,13 @@ TEST_P(Unplug, EndsInTimeWithoutSpinningAndTheSamePortRecovers) {
 
     // The cable is pulled 0.2 s into the action (from another thread: the block reads do not
     // process events); the live loop is stopped late by the operator.
-    std::atomic<double> unpluggedAt{0}, cpuAtUnplug{0};
+    double unpluggedAt = 0;
+    bench::Usage atUnplug; // read after the cable thread has ended
     std::thread cable([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         line_->unplug();
         unpluggedAt = Timer();
-        cpuAtUnplug = op::ProcessSeconds();
+        atUnplug = bench::TakeUsage();
     });
     if (c.button == PANEL_BTNRUN) op::At(4.0, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
     op::Click(panel, c.button);
@@ -89,7 +90,7 @@ TEST_P(Unplug, EndsInTimeWithoutSpinningAndTheSamePortRecovers) {
 
     // No spinning on the dead port, neither in the action's wait nor when idle afterwards.
     op::Pump(1.5);
-    const double cpuShare = (op::ProcessSeconds() - cpuAtUnplug) / (Timer() - unpluggedAt);
+    const double cpuShare = bench::CpuShare(atUnplug, bench::TakeUsage());
     EXPECT_LT(cpuShare, 0.25) << "processor share while the device was gone";
     EXPECT_EQ(op::Attribute(panelHandle, PANEL_BTNRUN, kAttrDimmed), 0);
 

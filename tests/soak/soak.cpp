@@ -10,6 +10,7 @@
 // Exit status 0 when every check held; 1 otherwise; 3 when an action hung (watchdog).
 #include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "bench/support/bench.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
@@ -164,18 +165,13 @@ std::atomic<double> runningSince{0};
 std::atomic<double> runningLimit{0};
 std::atomic<bool> finished{false};
 
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // Ends the process when an action is stuck far past its limit: a hang must not stall the run.
 void Watchdog() {
     while (!finished) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const int act = runningAct;
         if (act < 0) continue;
-        const double over = Now() - runningSince - runningLimit;
+        const double over = bench::Now() - runningSince - runningLimit;
         if (over > 10.0) {
             std::fprintf(stderr, "HANG: %s has run %.1f s past its limit\n", kInfo[act].name, over);
             std::fflush(stderr);
@@ -303,9 +299,9 @@ Soak::Outcome Soak::perform(Act act) {
     // action (the live loop's last request) land meanwhile.
     op::Pump(kThinkTime);
     runningLimit = limit;
-    runningSince = Now();
+    runningSince = bench::Now();
     runningAct = act;
-    const double start = Now();
+    const double start = bench::Now();
 
     switch (act) {
     case kRun: {
@@ -443,7 +439,7 @@ Soak::Outcome Soak::perform(Act act) {
         break;
     }
     runningAct = -1;
-    out.seconds = Now() - start;
+    out.seconds = bench::Now() - start;
     const double over = out.seconds - limit;
     if (over > 0.5)
         error(std::string(kInfo[act].name) + " took " + std::to_string(out.seconds) + " s, limit " +
@@ -556,23 +552,23 @@ int Soak::run() {
     }
 
     std::thread watchdog(Watchdog);
-    const double end = Now() + opt_.seconds;
-    long rssEarly = 0;
-    const double rssEarlyAt = Now() + std::min(60.0, opt_.seconds / 4);
-    const double cpuStart = op::ProcessSeconds();
+    const double end = bench::Now() + opt_.seconds;
+    double rssEarly = 0; // MB
+    const double rssEarlyAt = bench::Now() + std::min(60.0, opt_.seconds / 4);
+    const bench::Usage usageStart = bench::TakeUsage();
     bool mustSucceedNext = false;
-    while (Now() < end) {
+    while (bench::Now() < end) {
         // A few actions on a quiet line, then a few while one kind of fault is on.
         const int quiet = 1 + static_cast<int>(rng_() % 4);
-        for (int i = 0; i < quiet && Now() < end; ++i) {
+        for (int i = 0; i < quiet && bench::Now() < end; ++i) {
             const Act act = pick(mustSucceedNext);
             kind_ = kClean;
             const Outcome out = perform(act);
             check(act, out, kClean, true);
             mustSucceedNext = false;
         }
-        if (rssEarly == 0 && Now() >= rssEarlyAt) rssEarly = op::ResidentBytes();
-        if (Now() >= end) break;
+        if (rssEarly == 0 && bench::Now() >= rssEarlyAt) rssEarly = bench::CurrentRssMb();
+        if (bench::Now() >= end) break;
 
         const auto fault = static_cast<Fault>(1 + rng_() % (kFaults - 1));
         kind_ = fault;
@@ -595,8 +591,8 @@ int Soak::run() {
     }
     finished = true;
     watchdog.join();
-    const long rssEnd = op::ResidentBytes();
-    const double cpu = op::ProcessSeconds() - cpuStart;
+    const double rssEnd = bench::CurrentRssMb();
+    const bench::Usage usageEnd = bench::TakeUsage();
 
     std::printf("\nsoak: %.0f s, seed %llu\n", opt_.seconds, opt_.seed);
     std::printf("actions done:        %ld\n", actions_);
@@ -622,12 +618,11 @@ int Soak::run() {
         std::printf("  %5ld  %s\n", count, what.c_str());
     std::printf("longest action:      %.2f s (%s); closest to its limit: %+.2f s\n",
                 longestSeconds_, longestAct_.c_str(), longestOver_);
-    std::printf("resident memory:     %.1f MB early, %.1f MB at the end\n", rssEarly / 1e6,
-                rssEnd / 1e6);
-    std::printf("processor time:      %.1f s\n", cpu);
+    std::printf("resident memory:     %.1f MB early, %.1f MB at the end\n", rssEarly, rssEnd);
+    std::printf("processor time:      %.1f s\n", usageEnd.cpu - usageStart.cpu);
     // Memory must settle: allow for caches filling once, not for growth with every action.
-    if (rssEarly > 0 && rssEnd - rssEarly > 16l * 1024 * 1024)
-        error("resident memory grew by " + std::to_string((rssEnd - rssEarly) / 1024) + " KB");
+    if (rssEarly > 0 && rssEnd - rssEarly > 16.0)
+        error("resident memory grew by " + std::to_string(rssEnd - rssEarly) + " MB");
     std::printf("errors:              %ld\n", errors_);
     return errors_ == 0 ? 0 : 1;
 }

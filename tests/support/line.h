@@ -34,9 +34,4 @@ private:
     std::unique_ptr<sim::Simulator> sim_;
 };
 
-// Resident memory of this process in bytes.
-long ResidentBytes();
-// Processor time this process has used, in seconds.
-double ProcessSeconds();
-
 } // namespace op

@@ -1,7 +1,5 @@
 #include "tests/support/line.h"
 
-#include <cstdio>
-#include <ctime>
 #include <stdexcept>
 
 #include <unistd.h>
@@ -32,21 +30,6 @@ void PluggableLine::plugIn() {
     if (symlink(sim_->devicePath().c_str(), link_.c_str()) != 0)
         throw std::runtime_error("cannot link " + link_ + " to " + sim_->devicePath());
     plugged_ = true;
-}
-
-long ResidentBytes() {
-    long pages = 0, resident = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-double ProcessSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 } // namespace op
