@@ -1,31 +1,21 @@
 // Entry, start-up, shut-down, the panel callbacks, the para II toggle and the COM-port selector.
-#include "app/EVOKVX12TWATCHV11.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "app/callbacks.h"
 #include "app/logo.h"
 #include "app/shell.h"
 #include "link/com232.h"
+#include "link/line.h"
 #include "params/binding.h"
+#include "params/pages.h"
 #include "params/paramset.h"
 #include "params/transfer.h"
 #include "runtime/events.h"
 #include "runtime/files.h"
 #include "runtime/panel.h"
-#include "runtime/serial.h"
 #include "views/datablock.h"
 #include "views/live.h"
 
 namespace evok {
-
-int panelHandle = -1;
-int panelPopUp = -1;
-int com;
-int stop_flag;
-char proj_dir[kPathMax];
-char file_name[kPathMax];
-char recfile_name[kPathMax];
-char szStatus[256];
-char szSoftname[64];
-char szSoftversion[64];
 
 namespace {
 
@@ -34,17 +24,13 @@ constexpr int kBrandVariant = 2;
 
 } // namespace
 
-void ShowStatus(const char* text) {
-    SetCtrlVal(panelHandle, PANEL_STATUS, text);
-}
-
 void InitVars() {
     SetParameterDefaults();
     ref10Bit = 2048;
     tol10Bit = 512;
     com = 1;
-    sync = 85;
-    order = 1;
+    sync = kSyncWord;
+    order = kOrderAtStart;
     target = RAM;
     type = 1;
     rx_flag = 1;
@@ -90,7 +76,7 @@ int StartUp() {
 }
 
 void ShutDown() {
-    CloseCom(com);
+    CloseLine();
     DiscardPanel(panelPopUp);
     DiscardPanel(panelHandle);
     panelPopUp = panelHandle = -1;
@@ -106,7 +92,7 @@ int WinMain() {
 int CC_PANEL(int, int event, void*, int, int) {
     if (event == kEvClose) {
         stop_flag = 1;
-        CloseCom(com);
+        CloseLine();
         QuitUserInterface(0);
     }
     return 0;
@@ -134,7 +120,7 @@ int CC_TOGBTNparaII(int, int, int event, void*, int, int) {
 
 int CC_DropDCom(int, int, int event, void*, int, int) {
     if (event != kEvCommit && event != kEvValueChanged) return 0;
-    CloseCom(com);
+    CloseLine();
     GetCtrlVal(panelHandle, PANEL_DROPDCOM, &com);
     ShowStatus("Init COM-Port ...");
     InitRS232(com);

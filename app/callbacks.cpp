@@ -1,7 +1,7 @@
 #include "app/callbacks.h"
 
 #include "app/shell.h"
-#include "link/com232.h"
+#include "params/pages.h"
 #include "params/transfer.h"
 #include "views/datablock.h"
 #include "views/live.h"

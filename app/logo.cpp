@@ -1,7 +1,7 @@
 #include "app/logo.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/panel.h"
 
 namespace evok {

@@ -10,10 +10,10 @@
 // partial repaints is compared with the panel painted whole.
 //
 //   bench-frame [--frames N]     frames measured (default 10000)
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/testing.h"

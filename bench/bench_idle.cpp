@@ -3,10 +3,10 @@
 // para II panel shown as well. Processor share and memory of the program process.
 //
 //   bench-idle [--seconds N]     length of each window (default 10)
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/testing.h"
 #include "tests/support/operator.h"
 

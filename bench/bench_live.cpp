@@ -8,10 +8,10 @@
 // millisecond costs here before it does anything.
 //
 //   bench-live [--seconds N]     window length (default 10)
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/testing.h"
 #include "tests/support/operator.h"
 #include "views/live.h"

@@ -11,10 +11,10 @@
 // the median of several repetitions.
 //
 //   bench-transactions [--repeat N]     repetitions (default 5)
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/testing.h"

@@ -15,9 +15,10 @@
 // within 1..128); a parameter read takes page 0 into the parameters and leaves them for page 1.
 #include "fuzz/fuzz_program.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
+#include "params/pages.h"
 #include "params/paramset.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"

@@ -7,8 +7,8 @@
 #include "fuzz/fuzz_program.h"
 #include "fuzz/reference_numbers.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "params/paramset.h"
 #include "params/transfer.h"
 #include "runtime/files.h"

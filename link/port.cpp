@@ -1,8 +1,7 @@
 // Port set-up, the echo check, the receive notification and the frame wait.
-#include "app/shell.h"
+#include "ground/state.h"
 #include "link/com232.h"
-#include "params/binding.h"
-#include "params/paramset.h"
+#include "link/line.h"
 #include "runtime/events.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
@@ -22,30 +21,6 @@ constexpr int kQueueBytes = 4096;
 constexpr double kLineTimeLimit = 2.0; // every read and write on the port
 constexpr double kFrameWait = 1.5;     // reply frame through the notification
 constexpr double kEchoPause = 0.05;    // between the echo request and its direct read
-constexpr unsigned char kEchoOk[2] = {0x00, 0xAA};
-
-const char* OpenErrorText(int code) {
-    switch (code) {
-    case -1:
-        return "Unknown system error";
-    case -2:
-        return "Invalid port number";
-    case -3:
-        return "Port is not open";
-    case -4:
-        return "Unknown I/0 error";
-    case -6:
-        return "No serial port found";
-    case -7:
-        return "Cannot open port";
-    case -13:
-        return "Invalid parameter";
-    case -99:
-        return "Timeout";
-    default:
-        return "RS-232 error!";
-    }
-}
 
 } // namespace
 
@@ -57,36 +32,24 @@ void ReceiveNotificationOff() {
     InstallComCallback(com, 0, kFrameBytes, sync, nullptr, nullptr);
 }
 
-void InitRS232(int port) {
-    int result = OpenComConfig(port, "", kBaud, 0, 8, 1, kQueueBytes, kQueueBytes);
+int OpenLine(int port) {
+    const int result = OpenComConfig(port, "", kBaud, 0, 8, 1, kQueueBytes, kQueueBytes);
     if (result < 0) {
-        CopyText(szStatus, OpenErrorText(result));
+        CopyText(szStatus, ComErrorText(result));
         ShowStatus(szStatus);
-        return;
+        return result;
     }
     SetComTime(port, kLineTimeLimit);
     FlushInQ(port);
     FlushOutQ(port);
     SetCTSMode(port, 0);
     InstallComCallback(port, eventMask, kFrameBytes, sync, RX_Receive_Function, nullptr);
-
-    if (CheckComLine(port) != 1) {
-        ShowStatus(szStatus);
-        return;
-    }
-    target = RAM;
-    PushGET(RAM, 0);
-    target = RAM;
-    PushGET(RAM, 1);
-    SetPanelValues();
-
-    if (GetVERSIONInfo() < kVersionReplyBytes) CopyText(szStatus, "Error reading firmware-info!");
-    ShowStatus(szStatus);
+    return 0;
 }
 
 void RX_Receive_Function(int /*port*/, int events, void* /*data*/) {
     if ((events & kComEvRxCount) == 0) return;
-    ComRd(com, szReadBuf, kFrameBytes);
+    ReadDirect(kFrameBytes);
     GetRxBuf(PNUM);
     ttick = 0;
     rx_flag = 1;
@@ -109,19 +72,15 @@ int WaitRxFull() {
     return ret;
 }
 
-int CheckComLine(int port) {
-    CopyVarsToPP(0);
-    FillTxBuf(5, pp);
-    FlushInQ(port);
-    FlushOutQ(port);
-    nBytesW = ComWrt(port, szWriteBuf, kFrameBytes);
+int CheckComLine(int /*port*/) {
+    SendFrame(kOrderEcho, pp);
     Delay(kEchoPause);
-    nBytesR = ComRd(port, szReadBuf, kFrameBytes);
+    nBytesR = ReadDirect(kFrameBytes);
 
     int result = 0;
     if (nBytesR != kFrameBytes) {
         CopyText(szStatus, "Timeout < 36 Bytes");
-    } else if (szReadBuf[4] == kEchoOk[0] && szReadBuf[5] == kEchoOk[1]) {
+    } else if (RxDataWord(0) == kAckWord) {
         CopyText(szStatus, "Echo Check - Line Ok!");
         result = 1;
     } else {

@@ -1,7 +1,7 @@
 #include "params/binding.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
-#include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/state.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
 

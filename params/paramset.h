@@ -9,8 +9,7 @@ constexpr int RAM = 1;
 constexpr int EEPROM = 2;
 constexpr int DATFILE = 3;
 
-constexpr double TIMEOUT = 1.5;   // wait limit of the refresh command, seconds
-constexpr int eventMask = 0x8006; // receive count, event character, transmit queue empty
+constexpr double TIMEOUT = 1.5; // wait limit of the refresh command, seconds
 
 // Parameter variables, words 1-15 of page 0 in this order.
 extern unsigned short powerA, thd1, thd2, triglvlA, deltaT, polarity, hold, average, hwmode,

@@ -1,13 +1,14 @@
 #include "params/transfer.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
-#include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/state.h"
 #include "link/com232.h"
+#include "link/line.h"
 #include "params/binding.h"
+#include "params/pages.h"
 #include "params/paramset.h"
 #include "runtime/files.h"
 #include "runtime/panel.h"
-#include "runtime/serial.h"
 #include "runtime/timing.h"
 
 namespace evok {
@@ -48,8 +49,7 @@ void SelectTarget(int control, int newTarget) {
 
 void WritePage(unsigned short page, const char* okText) {
     CopyVarsToPP(page);
-    FillTxBuf(order, pp);
-    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    WriteFrame(order, pp);
     if (nBytesW == kFrameBytes) ShowStatus(okText);
 }
 
@@ -77,12 +77,12 @@ int CC_BTNSend(int, int, int event, void*, int, int) {
         if (SelectParaFile(kButtonOk) > 0) SendParaToFile();
         return 0;
     }
-    sync = 85;
-    order = target == EEPROM ? 3 : 1;
+    sync = kSyncWord;
+    order = target == EEPROM ? kOrderWriteEeprom : kOrderWriteRam;
     GetPanelValues();
-    WritePage(0, "Transmit para1 Ok!");
+    WritePage(kPage0, "Transmit para1 Ok!");
     Delay(kPagePause);
-    WritePage(1, "Transmit para Ok!");
+    WritePage(kPage1, "Transmit para Ok!");
     return 0;
 }
 
@@ -92,9 +92,9 @@ int CC_BTNGet(int, int, int event, void*, int, int) {
     if (target == DATFILE) {
         ReadParaFromFile();
     } else {
-        order = target == EEPROM ? 4 : 2;
-        PushGET(target, 0);
-        PushGET(target, 1);
+        order = target == EEPROM ? kOrderReadEeprom : kOrderReadRam;
+        PushGET(target, kPage0);
+        PushGET(target, kPage1);
     }
     SetPanelValues();
     return 0;
@@ -103,10 +103,10 @@ int CC_BTNGet(int, int, int event, void*, int, int) {
 void SendParaToFile() {
     unsigned int values[kParaFileValues];
     GetPanelValues();
-    CopyVarsToPP(0);
+    CopyVarsToPP(kPage0);
     for (int i = 0; i < PNUM; ++i)
         values[i] = pp[i];
-    CopyVarsToPP(1);
+    CopyVarsToPP(kPage1);
     for (int i = 0; i < PNUM; ++i)
         values[PNUM + i] = pp[i];
     if (ArrayToFile(file_name, values, kTypeUInt, kParaFileValues, 1, 0, 0, 0, kFieldWidth, 1, 0) <
@@ -126,10 +126,10 @@ void ReadParaFromFile() {
     }
     for (int i = 0; i < PNUM; ++i)
         pp[i] = static_cast<unsigned short>(values[i] & 0xFFFF);
-    CopyPPtoVars(0);
+    CopyPPtoVars(kPage0);
     for (int i = 0; i < PNUM; ++i)
         pp[i] = static_cast<unsigned short>(values[PNUM + i] & 0xFFFF);
-    CopyPPtoVars(1);
+    CopyPPtoVars(kPage1);
 }
 
 } // namespace evok

@@ -557,3 +557,26 @@ std::string ComPortDescription(int port) {
     const std::string device = ComPortDevice(port);
     return device.empty() ? std::string() : serial_detail::describeSerialDevice(device);
 }
+
+const char* ComErrorText(int code) {
+    switch (code) {
+    case kComErrSystem:
+        return "Unknown system error";
+    case kComErrInvalidPort:
+        return "Invalid port number";
+    case kComErrNotOpen:
+        return "Port is not open";
+    case kComErrIo:
+        return "Unknown I/0 error";
+    case kComErrNoPort:
+        return "No serial port found";
+    case kComErrCannotOpen:
+        return "Cannot open port";
+    case kComErrInvalidParam:
+        return "Invalid parameter";
+    case kComErrTimeout:
+        return "Timeout";
+    default:
+        return "RS-232 error!";
+    }
+}

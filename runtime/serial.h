@@ -23,6 +23,9 @@ enum ComError : int {
     kComErrTimeout = -99,      // the time limit passed before a write could complete
 };
 
+// The text of an error code (any other negative value: "RS-232 error!").
+const char* ComErrorText(int code);
+
 constexpr int kComMaxPort = 255;
 
 // Event bits of the receive notification.

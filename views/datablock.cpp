@@ -1,17 +1,16 @@
 #include "views/datablock.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
-#include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/state.h"
 #include "link/com232.h"
+#include "link/line.h"
 #include "params/binding.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
-#include "runtime/serial.h"
 #include "views/live.h"
 
 namespace evok {
 
-unsigned short yArrayA[kDataLen];
 unsigned short xArray[kDataLen];
 
 namespace {
@@ -30,8 +29,6 @@ constexpr int kRed = 0xFF0000;
 constexpr int kBlack = 0x000000;
 constexpr int kWhite = 0xFFFFFF;
 constexpr int kLightGrey = 0xE0E0E0;
-constexpr int kBlockOrder = 9;
-constexpr int kBlockOffsets[] = {0, 64, 128, 192};
 
 void Plot(const unsigned short* y, int count, int plotStyle, int lineStyle, int colour) {
     PlotXY(panelHandle, PANEL_GRAPH_DATA, xArray, y, count, kTypeUShort, kTypeUShort, plotStyle,
@@ -82,11 +79,10 @@ void RequestMeasurementFrame(bool showLineOk) {
 // Block reads with the receive notification off, so that the reads take their bytes themselves.
 void ReadBlocks(int source, int blocks) {
     ReceiveNotificationOff();
-    FlushInQ(com);
-    FlushOutQ(com);
+    FlushLine();
     for (int b = 0; b < blocks; ++b) {
-        order = kBlockOrder;
-        ReadData64(kBlockOffsets[b], source, kBlockOrder);
+        order = kOrderBlock;
+        ReadData64(kBlockOffsets[b], source, kOrderBlock);
     }
 }
 
@@ -167,8 +163,7 @@ int CC_BTNData(int, int, int event, void*, int, int) {
         PlotDATACurve(yArrayA, thdArray, thdArray);
     }
     SetCtrlAttribute(panelHandle, PANEL_BTNDATA, kAttrDimmed, 0);
-    FlushOutQ(com);
-    FlushInQ(com);
+    FlushLine();
     return 0;
 }
 
@@ -186,8 +181,7 @@ int CC_BTNGetData(int, int, int event, void*, int, int) {
     SetCtrlVal(panelPopUp, POPUP_RINGINDEX, int{yArrayA[kRingIndexWord]});
 
     rx_flag = 0;
-    FlushInQ(com);
-    FlushOutQ(com);
+    FlushLine();
     graphrefresh = 0;
     DimBlockButtons(0);
     RingText("DATA-RING-BUFFER-256", kLightGrey, kBlack);

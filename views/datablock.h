@@ -2,14 +2,14 @@
 // buffer) drawn in the XY graph with reference or threshold lines and two cursors.
 #pragma once
 
+#include "link/com232.h"
+
 namespace evok {
 
-constexpr int kDataLen = 256;
 constexpr int kRingValues = 255;    // ring-buffer values in words 0..254
 constexpr int kRingIndexWord = 255; // the ring buffer's actual index
 
-extern unsigned short yArrayA[kDataLen]; // data read from the controller
-extern unsigned short xArray[kDataLen];  // x values: word i holds i
+extern unsigned short xArray[kDataLen]; // x values: word i holds i
 
 // Redraws the XY graph in the mode of the current graph source.
 void PlotDATACurve(const unsigned short* data, const unsigned short* first,

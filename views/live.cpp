@@ -1,12 +1,12 @@
 #include "views/live.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
-#include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/state.h"
 #include "link/com232.h"
+#include "link/line.h"
 #include "params/paramset.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"
-#include "runtime/serial.h"
 #include "runtime/timing.h"
 
 namespace evok {
@@ -47,17 +47,6 @@ void WriteIndicators(bool withDeltaT) {
     SetCtrlVal(panelHandle, PANEL_IN1, int{in1val});
 }
 
-// Next measurement request: page-0 words, order 8.
-void SendMeasurementRequest() {
-    FlushInQ(com);
-    FlushOutQ(com);
-    CopyVarsToPP(0);
-    FillTxBuf(8, pp);
-    rx_flag = 0;
-    tstart = Timer();
-    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
-}
-
 } // namespace
 
 int GraphSource() {
@@ -67,12 +56,8 @@ int GraphSource() {
 }
 
 void RequestMeasurement(bool showLineOk) {
-    FlushInQ(com);
-    FlushOutQ(com);
-    rx_flag = 0;
-    order = 8;
-    FillTxBuf(8, pp);
-    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    order = kOrderMeasure;
+    SendFrame(kOrderMeasure, pp);
     if (showLineOk && nBytesW == kFrameBytes) ShowStatus("Line Ok!");
 }
 
@@ -155,7 +140,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
         type = 0;
     }
 
-    CopyVarsToPP(0);
+    CopyVarsToPP(kPage0);
     RequestMeasurement(true);
 
     tstart = Timer();
@@ -171,7 +156,12 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
             }
             graphrefresh = 0;
         }
-        if (rx_flag == 1) SendMeasurementRequest();
+        if (rx_flag == 1) {
+            // The next request carries the page-0 words, as every live request does.
+            CopyVarsToPP(kPage0);
+            tstart = Timer();
+            SendFrame(kOrderMeasure, pp);
+        }
         tdiff = Timer() - tstart;
         if (tdiff > kLineTimeout) {
             ShowStatus("Timeout RS232-Line!");
@@ -182,8 +172,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
     } while (stop_flag == 0);
 
     rx_flag = 0;
-    FlushInQ(com);
-    FlushOutQ(com);
+    FlushLine();
     graphrefresh = 0;
     SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 0);
     return 0;
@@ -192,8 +181,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
 int CC_BTNStop(int, int, int event, void*, int, int) {
     if (event != kEvCommit) return 0;
     rx_flag = 0;
-    FlushInQ(com);
-    FlushOutQ(com);
+    FlushLine();
     stop_flag = 1;
     graphrefresh = 0;
     SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 0);

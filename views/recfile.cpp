@@ -1,7 +1,7 @@
 #include "views/recfile.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
-#include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/state.h"
 #include "link/com232.h"
 #include "runtime/files.h"
 #include "runtime/panel.h"

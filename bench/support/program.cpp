@@ -1,8 +1,8 @@
 #include "bench/support/program.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"

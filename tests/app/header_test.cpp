@@ -1,8 +1,8 @@
 // The header band: colours, logo picture and the texts each brand variant creates.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/callbacks.h"
 #include "app/logo.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"

@@ -1,7 +1,7 @@
 // Pictures of the program as the operator sees it against the simulator, written into the build
 // directory for review: the live view, the three data-block graph modes and the para II panel.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"

@@ -1,7 +1,7 @@
 // The program's frame as the operator uses it: the COM selector, the para II toggle and close
 // box, closing the program (also in the middle of a wait), a missing panel description.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "params/paramset.h"
 #include "runtime/testing.h"
 #include "tests/support/operator.h"

@@ -1,8 +1,8 @@
 // Start-up as the operator meets it: the line check, the controller's parameters on the panels,
 // the firmware text on the status line, and what goes wrong without a controller.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/callbacks.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/events.h"

@@ -2,9 +2,9 @@
 // parameter read and a ring-buffer read. The action ends within its time limit with its status
 // text, the program does not spin while the device is gone, and choosing the port again once the
 // adapter is back brings the line back.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/panel.h"
 #include "runtime/timing.h"
 #include "tests/support/line.h"

@@ -1,8 +1,9 @@
 // The request/reply transactions against byte-exact peers: firmware texts, data blocks, the
 // commands and their read-back, the flash block, and the receive notification.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
+#include "params/pages.h"
 #include "params/paramset.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"

@@ -1,8 +1,8 @@
 // Files that are not what they should be, chosen by the operator as a parameter file: nothing of
 // the parameter set changes, the status line says so, and the program does not stall on them.
 // And both file kinds under long and unusual paths.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/testing.h"

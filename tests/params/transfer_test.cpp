@@ -1,7 +1,7 @@
 // Moving the parameter set between the panels and the controller's RAM or EEPROM or a parameter
 // file, as the operator does it with the target buttons, Send and Get.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"

@@ -65,7 +65,7 @@ class PanelLoad : public PanelFixture {};
 // Every control identifier the identifier header declares, by name.
 std::map<std::string, int> DeclaredControls() {
     std::map<std::string, int> declared;
-    QFile header(QStringLiteral(EVOK_SOURCE_DIR "/app/EVOKVX12TWATCHV11.h"));
+    QFile header(QStringLiteral(EVOK_SOURCE_DIR "/ground/EVOKVX12TWATCHV11.h"));
     EXPECT_TRUE(header.open(QIODevice::ReadOnly));
     QRegularExpression re(QStringLiteral("constexpr int ((?:PANEL|POPUP)_\\w+) = (\\d+);"));
     for (auto it = re.globalMatch(QString::fromUtf8(header.readAll())); it.hasNext();) {

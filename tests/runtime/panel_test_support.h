@@ -3,8 +3,8 @@
 // beside the test program.
 #pragma once
 
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/callbacks.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 

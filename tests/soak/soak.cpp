@@ -8,9 +8,9 @@
 //   evok-soak [--seconds N] [--seed S] [--verbose]
 //
 // Exit status 0 when every check held; 1 otherwise; 3 when an action hung (watchdog).
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "bench/support/bench.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"

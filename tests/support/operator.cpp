@@ -1,7 +1,7 @@
 #include "tests/support/operator.h"
 
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"

@@ -1,8 +1,8 @@
 // The data-block view as the operator uses it: the ring-buffer read on the para II panel, the
 // data button for the raw and normalised curves, the threshold controls, and where the graph
 // puts its plots and cursors; against the paced controller simulator.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "params/binding.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"

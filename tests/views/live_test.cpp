@@ -1,7 +1,7 @@
 // The live view as the operator runs it: Run, the indicators and strip charts frame by frame,
 // Stop, the line time-out, the graph-source ring; the history utilities; the live rate.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"

@@ -1,8 +1,8 @@
 // The ring-buffer record file as the operator makes it: choosing the file on the para II panel
 // (answered through the dialog seam), storing before and after a ring-buffer read, and stores
 // that cannot be written.
-#include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/testing.h"
 #include "tests/support/operator.h"
 #include "tests/support/program.h"

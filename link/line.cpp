@@ -1,0 +1,103 @@
+// The line: the one place that writes to the controller, flushes the queues and reads replies
+// directly. It also remembers whether a reply to the last request is still owed, so that the next
+// request does not flush that reply half-way and take its rest as its own.
+#include "link/line.h"
+
+#include "ground/state.h"
+#include "link/com232.h"
+#include "runtime/serial.h"
+#include "runtime/timing.h"
+
+#include <algorithm>
+
+namespace evok {
+
+namespace {
+
+constexpr double kQuietGap = 0.010;    // the line is quiet this long after a reply's last byte
+constexpr double kSettleLimit = 0.100; // the longest a request waits for an earlier reply
+constexpr double kSettlePoll = 0.0005;
+
+int owedBytes = 0;      // bytes of the reply that the last request still awaits, 0: none
+double requestTime = 0; // when that request was written
+
+// Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
+// none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
+// reply that comes later than that is a fault of the line.
+void Settle() {
+    if (owedBytes == 0) return;
+    const double start = Timer();
+    int seen = QueuedBytes();
+    double lastByte = seen > 0 ? start : requestTime;
+    for (;;) {
+        const int queued = QueuedBytes();
+        const double now = Timer();
+        if (queued != seen) {
+            seen = queued;
+            lastByte = now;
+        }
+        if (queued >= owedBytes) break;
+        if (queued > 0 && now - lastByte >= kQuietGap) break;
+        if (queued == 0 && now - requestTime >= kSettleLimit) break;
+        if (now - start >= kSettleLimit) break;
+        Delay(kSettlePoll);
+    }
+    owedBytes = 0;
+}
+
+// A write that awaits no reply leaves an earlier request's reply owed.
+int Write(int orderCode) {
+    nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    if (nBytesW == kFrameBytes && ReplyBytes(orderCode) > 0) {
+        owedBytes = ReplyBytes(orderCode);
+        requestTime = Timer();
+    }
+    return nBytesW;
+}
+
+} // namespace
+
+int SendFrame(int orderCode, const unsigned short* words) {
+    FillTxBuf(orderCode, words);
+    return SendEncoded(orderCode, true);
+}
+
+int SendEncoded(int orderCode, bool flush) {
+    if (flush) {
+        Settle();
+        FlushLine();
+        rx_flag = 0;
+    }
+    return Write(orderCode);
+}
+
+int WriteFrame(int orderCode, const unsigned short* words) {
+    FillTxBuf(orderCode, words);
+    return Write(orderCode);
+}
+
+void CloseLine() {
+    CloseCom(com);
+    owedBytes = 0;
+}
+
+void FlushLine() {
+    FlushInQ(com);
+    FlushOutQ(com);
+}
+
+int ReadDirect(int count) {
+    const int read = ComRd(com, szReadBuf, std::clamp(count, 0, kBufBytes));
+    owedBytes = 0;
+    return read;
+}
+
+int QueuedBytes() {
+    return GetInQLen(com);
+}
+
+void ReplyTaken() {
+    owedBytes = 0;
+}
+
+} // namespace evok

@@ -1,0 +1,22 @@
+// Parameter pages on the controller: connecting to it (port set-up, echo check, both pages and the
+// firmware text), the page read, and the teach, reset and refresh commands that read page 0 back.
+#pragma once
+
+namespace evok {
+
+// Opens port, proves the line with the echo check and, on a good echo, reads both parameter pages
+// from RAM into the panels and the firmware text. Reports on the status line.
+void InitRS232(int port);
+
+// Reads parameter page `page` from RAM or EEPROM into the parameter variables (page 0 only).
+// DATFILE: returns at once.
+void PushGET(int target, unsigned short page);
+
+int CC_ButtonTeach(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CC_ButtonReset(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CC_ButtonRefresh(int panel, int control, int event, void* callbackData, int eventData1,
+                     int eventData2);
+
+} // namespace evok
