@@ -68,7 +68,11 @@ int StartUp() {
         panelHandle = -1;
         return -1;
     }
-    GetProjectDir(proj_dir, sizeof proj_dir);
+    // The panel description and bitmaps load from beside the program; the files the operator
+    // writes go where the operator can write (an installed program's directory is not).
+    char programDir[kPathMax];
+    GetProjectDir(programDir, sizeof programDir);
+    GetOperatorDir(programDir, proj_dir, sizeof proj_dir);
     InitVars();
     InitRS232(com);
     DisplayPanel(panelHandle);

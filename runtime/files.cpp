@@ -8,6 +8,10 @@
 #include "runtime/testing.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <charconv>
@@ -182,6 +186,22 @@ private:
     bool failed_ = false;
 };
 
+// Writes content completely beside the file and renames it over the file in one step: a write
+// that fails half-way (a full disk, a file-size limit) leaves the old file whole.
+int replaceFile(const char* path, const std::string& content) {
+    QSaveFile f(QString::fromLocal8Bit(path));
+    // Unbuffered, so that a short write shows in write()'s result and not only at commit.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return f.error() == QFileDevice::OpenError ? kFileErrOpen : kFileErrIo;
+    if (f.write(content.data(), static_cast<qint64>(content.size())) !=
+        static_cast<qint64>(content.size())) {
+        f.cancelWriting();
+        f.commit();
+        return kFileErrIo;
+    }
+    return f.commit() ? 0 : kFileErrIo;
+}
+
 } // namespace
 
 int ArrayToFile(const char* file, const void* array, int dataType, int count, int numberOfGroups,
@@ -210,7 +230,9 @@ int ArrayToFile(const char* file, const void* array, int dataType, int count, in
         }
     }
 
-    std::FILE* f = std::fopen(file, action == 1 ? "ab" : "wb");
+    files_detail::ignoreFileSizeSignal();
+    if (action == 0) return replaceFile(file, content);
+    std::FILE* f = std::fopen(file, "ab");
     if (!f) return fileErrorFromErrno(errno);
     // A full disk may show only when the buffer is flushed or the file closed.
     bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
@@ -323,5 +345,20 @@ int MakePathname(const char* directory, const char* fileName, char* path, std::s
     joined += fileName;
     if (joined.size() + 1 > size) return kFileErrTooLong;
     std::memcpy(path, joined.c_str(), joined.size() + 1);
+    return 0;
+}
+
+int GetOperatorDir(const char* preferred, char* directory, std::size_t size) {
+    QString chosen = QString::fromLocal8Bit(preferred ? preferred : "");
+    // Creating a file is the test that counts: permissions, a read-only mount, an access list.
+    QTemporaryFile probe(chosen + QStringLiteral("/.evok-write-test-XXXXXX"));
+    if (chosen.isEmpty() || !probe.open()) {
+        chosen = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (chosen.isEmpty()) chosen = QDir::homePath() + QStringLiteral("/Documents");
+        QDir().mkpath(chosen);
+    }
+    const QByteArray local = QDir::toNativeSeparators(chosen).toLocal8Bit();
+    if (!directory || static_cast<std::size_t>(local.size()) >= size) return kFileErrTooLong;
+    std::memcpy(directory, local.constData(), static_cast<std::size_t>(local.size()) + 1);
     return 0;
 }

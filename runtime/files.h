@@ -36,7 +36,9 @@ int FileSelectPopup(const char* defaultDirectory, const char* defaultFileName, c
 // 7 unsigned 32-bit) to file. fileType 1 decimal text: one group laid out as a column gives one
 // number per line; separator 0 pads each number to fieldWidth (right-aligned), separator 2 writes
 // it bare; every line ends in "\n". fileType 0 raw bytes: the elements' bytes as they are (for
-// char: the characters, no terminator, no line end). action 0 replaces the file, 1 appends.
+// char: the characters, no terminator, no line end). action 0 replaces the file: the content is
+// written completely beside it and then renamed over it, so a write that fails half-way leaves
+// the old file whole; 1 appends.
 // Only one group (numberOfGroups 1) is supported.
 int ArrayToFile(const char* file, const void* array, int dataType, int count, int numberOfGroups,
                 int dataOrder, int layout, int separator, int fieldWidth, int fileType, int action);
@@ -68,6 +70,12 @@ int StringLength(const char* text);
 
 // The directory that holds the program, without a trailing separator.
 int GetProjectDir(char* directory, std::size_t size);
+
+// The folder for the files the operator writes: `preferred` when a file can be created there,
+// else the documents folder that the desktop names (XDG_DOCUMENTS_DIR in the user's
+// user-dirs.dirs, else ~/Documents), created when missing. kFileErrTooLong when it does not fit
+// size bytes (directory untouched).
+int GetOperatorDir(const char* preferred, char* directory, std::size_t size);
 
 // directory + "/" + fileName into path; kFileErrTooLong when it does not fit (path untouched).
 int MakePathname(const char* directory, const char* fileName, char* path, std::size_t size);

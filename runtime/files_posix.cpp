@@ -3,12 +3,18 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <unistd.h>
 
 namespace files_detail {
 
 int unlinkFile(const char* path) {
     return ::unlink(path) == 0 ? 0 : errno;
+}
+
+void ignoreFileSizeSignal() {
+    static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    (void)ignored;
 }
 
 std::string programPath() {

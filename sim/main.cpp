@@ -47,6 +47,7 @@ Faults (probabilities P from 0 to 1, per reply, reproducible from the seed):
 Other:
   --verbose              log every request and reply to standard error
   --help                 show this text
+  --version              show the version (1.1)
 )";
 
 struct Args {
@@ -59,6 +60,7 @@ struct Args {
     sim::FaultConfig faults;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -113,6 +115,8 @@ Args parse(int argc, char** argv) {
         };
         if (opt == "--help" || opt == "-h") {
             a.help = true;
+        } else if (opt == "--version") {
+            a.version = true;
         } else if (opt == "--link") {
             a.link = value();
         } else if (opt == "--device") {
@@ -195,6 +199,10 @@ private:
 
 int main(int argc, char** argv) {
     const Args args = parse(argc, argv);
+    if (args.version) {
+        std::cout << "1.1\n";
+        return 0;
+    }
     if (args.help) {
         std::cout << kUsage;
         return 0;

@@ -27,11 +27,16 @@ deb)
     for needed in libqt6widgets6 libqt6uitools6 libqcustomplot2.1 qt6-qpa-plugins; do
         grep -q "$needed" <<<"$depends" || fail "the package does not depend on $needed"
     done
+    # Debian's own checks: no errors (warnings are printed for the log).
+    lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges' ||
+        true
+    lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports errors"
     dpkg -x "$deb" "$scratch/root"
     root=$scratch/root/usr
     for file in share/applications/evok-vx12-trace-watch.desktop \
                 share/icons/hicolor/scalable/apps/evok-vx12-trace-watch.svg \
-                share/doc/evok-vx12-trace-watch/copyright; do
+                share/doc/evok-vx12-trace-watch/copyright \
+                share/man/man1/evok-vx12-trace-watch.1.gz share/man/man1/evok-vx12-sim.1.gz; do
         [ -f "$root/$file" ] || fail "the package lacks /usr/$file"
     done
     ;;
@@ -50,7 +55,14 @@ for program in evok-vx12-trace-watch evok-vx12-sim evok-vx12-trace-watch-demo; d
     [ "$(readlink -f "$root/bin/$program")" = "$(readlink -f "$lib/$program")" ] ||
         fail "$root/bin/$program does not lead to $lib/$program"
 done
-"$root/bin/evok-vx12-sim" --help >/dev/null || fail "the installed simulator does not run"
+# --help and --version answer without a display and without opening a window.
+for program in evok-vx12-trace-watch evok-vx12-sim; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 5 "$root/bin/$program" --version) ||
+        fail "$program --version failed"
+    [ "$out" = 1.1 ] || fail "$program --version printed '$out'"
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 5 "$root/bin/$program" --help |
+        grep -q "^Usage: $program" || fail "$program --help shows no usage"
+done
 
 # Runs the program from elsewhere, offscreen, with port 1 on a device that is not there; prints
 # its exit status, 124 when it was still running after the wait.
