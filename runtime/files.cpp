@@ -184,6 +184,25 @@ private:
 
 } // namespace
 
+const char* FileErrorText(int code) {
+    switch (code) {
+    case kFileErrOpen:
+        return "Cannot open file";
+    case kFileErrIo:
+        return "File read or write failed";
+    case kFileErrFormat:
+        return "File holds too few values or no number";
+    case kFileErrArgument:
+        return "Invalid file argument";
+    case kFileErrTooLong:
+        return "Path or text too long";
+    case kFileErrDialog:
+        return "File dialog cannot be shown";
+    default:
+        return "File error";
+    }
+}
+
 int ArrayToFile(const char* file, const void* array, int dataType, int count, int numberOfGroups,
                 int /*dataOrder*/, int /*layout*/, int separator, int fieldWidth, int fileType,
                 int action) {

@@ -381,6 +381,33 @@ void WireControl(int h, Control& c) {
 
 using namespace panelsvc;
 
+const char* PanelErrorText(int code) {
+    switch (code) {
+    case kPanelErrFile:
+        return "Panel file missing or damaged";
+    case kPanelErrResource:
+        return "No such panel in the panel file";
+    case kPanelErrCallback:
+        return "Panel file names an unknown callback";
+    case kPanelErrPanel:
+        return "No such panel";
+    case kPanelErrControl:
+        return "No such control";
+    case kPanelErrAttribute:
+        return "Attribute or value does not apply";
+    case kPanelErrType:
+        return "Value type does not match the control";
+    case kPanelErrNotStarted:
+        return "Run-time not started";
+    case kPanelErrImage:
+        return "Picture file missing or unreadable";
+    case kPanelErrBufferSize:
+        return "Text does not fit the buffer";
+    default:
+        return "Panel error";
+    }
+}
+
 void SetCallbackTable(const CallbackEntry* table, int count) {
     g_table = table;
     g_tableCount = table ? std::max(count, 0) : 0;

@@ -328,6 +328,29 @@ int closePort(int number) {
 
 } // namespace
 
+const char* ComErrorText(int code) {
+    switch (code) {
+    case kComErrSystem:
+        return "Unknown system error";
+    case kComErrInvalidPort:
+        return "Invalid port number";
+    case kComErrNotOpen:
+        return "Port is not open";
+    case kComErrIo:
+        return "Unknown I/0 error";
+    case kComErrNoPort:
+        return "No serial port found";
+    case kComErrCannotOpen:
+        return "Cannot open port";
+    case kComErrInvalidParam:
+        return "Invalid parameter";
+    case kComErrTimeout:
+        return "Timeout";
+    default:
+        return "RS-232 error!";
+    }
+}
+
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize) {
     if (port < 1 || port > kComMaxPort) return kComErrInvalidPort;

@@ -23,6 +23,10 @@ enum ComError : int {
     kComErrTimeout = -99,      // the time limit passed before a write could complete
 };
 
+// The operator's text for a ComError ("Cannot open port"); "RS-232 error!" for any other negative
+// value.
+const char* ComErrorText(int code);
+
 constexpr int kComMaxPort = 255;
 
 // Event bits of the receive notification.
