@@ -55,6 +55,12 @@ struct Panel {
 // Null when there is no such panel or control.
 Panel* FindPanel(int handle);
 Control* FindControl(int panel, int control);
+// The same; *err is kPanelErrPanel or kPanelErrControl when there is none, else 0.
+Control* LookupControl(int panel, int control, int* err);
+// Copies text with its terminator into out (size bytes), or gives kPanelErrBufferSize.
+int CopyText(const QString& text, char* out, std::size_t size);
+// Text messages created at run time keep their size fitted to their text.
+void FitIfAutoSized(QWidget* w);
 // Identifier for a control that NewCtrl creates: one above the highest on the panel.
 int NextFreeControlId(const Panel& panel);
 // Connects a control's widget to the event dispatch (used by NewCtrl as well as the loader).
@@ -62,7 +68,7 @@ void WireControl(int panelHandle, Control& control);
 bool GuiRunning();
 // A bare file name (no directory part) is taken from the program's directory.
 QString BesideProgram(const char* file);
-// Sets an integer attribute (the table in panel.cpp); used for the start colours a panel
+// Sets an integer attribute (the table in attributes.cpp); used for the start colours a panel
 // description gives as properties.
 int ApplyIntAttribute(Control& control, int attribute, int value);
 

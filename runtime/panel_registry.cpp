@@ -6,9 +6,16 @@
 // handle and identifier (never through a pointer kept across a callback), and a panel discarded
 // while any callback is running is hidden and unregistered at once but deleted only later, when
 // no widget of it can be on the call stack.
+#include "runtime/com_port_ring.h"
+#include "runtime/lamp.h"
+#include "runtime/opaque_backdrop.h"
 #include "runtime/panel_internal.h"
+#include "runtime/picture.h"
 #include "runtime/program_dir.h"
-#include "runtime/widgets.h"
+#include "runtime/strip_chart.h"
+#include "runtime/timer_control.h"
+#include "runtime/widget_support.h"
+#include "runtime/xy_graph.h"
 
 #include <QAbstractButton>
 #include <QApplication>
