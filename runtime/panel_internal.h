@@ -66,6 +66,12 @@ int NextFreeControlId(const Panel& panel);
 // Connects a control's widget to the event dispatch (used by NewCtrl as well as the loader).
 void WireControl(int panelHandle, Control& control);
 bool GuiRunning();
+// Calls the callback of a control or panel (if it still exists) with an event.
+void RaiseCtrlEvent(int panel, int control, int event, int data1 = 0, int data2 = 0);
+void RaisePanelEvent(int panel, int event);
+// The event filter that turns mouse presses into left clicks and close boxes into close events;
+// installed on every panel window and on every control with a callback and its children.
+QObject* Router();
 // A bare file name (no directory part) is taken from the program's directory.
 QString BesideProgram(const char* file);
 // Sets an integer attribute (the table in attributes.cpp); used for the start colours a panel
