@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -191,8 +192,7 @@ private:
 int replaceFile(const char* path, const std::string& content) {
     QSaveFile f(QString::fromLocal8Bit(path));
     // Unbuffered, so that a short write shows in write()'s result and not only at commit.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return f.error() == QFileDevice::OpenError ? kFileErrOpen : kFileErrIo;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return kFileErrOpen;
     if (f.write(content.data(), static_cast<qint64>(content.size())) !=
         static_cast<qint64>(content.size())) {
         f.cancelWriting();
@@ -203,6 +203,25 @@ int replaceFile(const char* path, const std::string& content) {
 }
 
 } // namespace
+
+const char* FileErrorText(int code) {
+    switch (code) {
+    case kFileErrOpen:
+        return "Cannot open file";
+    case kFileErrIo:
+        return "File read or write failed";
+    case kFileErrFormat:
+        return "File holds too few values or no number";
+    case kFileErrArgument:
+        return "Invalid file argument";
+    case kFileErrTooLong:
+        return "Path or text too long";
+    case kFileErrDialog:
+        return "File dialog cannot be shown";
+    default:
+        return "File error";
+    }
+}
 
 int ArrayToFile(const char* file, const void* array, int dataType, int count, int numberOfGroups,
                 int /*dataOrder*/, int /*layout*/, int separator, int fieldWidth, int fileType,
@@ -231,8 +250,11 @@ int ArrayToFile(const char* file, const void* array, int dataType, int count, in
     }
 
     files_detail::ignoreFileSizeSignal();
-    if (action == 0) return replaceFile(file, content);
-    std::FILE* f = std::fopen(file, "ab");
+    // Only a regular file (or a new one) is replaced through a file beside it; a device or a
+    // pipe is written as it is.
+    const QFileInfo target(QString::fromLocal8Bit(file));
+    if (action == 0 && (!target.exists() || target.isFile())) return replaceFile(file, content);
+    std::FILE* f = std::fopen(file, action == 1 ? "ab" : "wb");
     if (!f) return fileErrorFromErrno(errno);
     // A full disk may show only when the buffer is flushed or the file closed.
     bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();

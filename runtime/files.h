@@ -14,6 +14,9 @@ enum FileError : int {
     kFileErrDialog = -6,   // the file dialog could not be shown
 };
 
+// A short text for a FileError ("Cannot open file"); "File error" for any other negative value.
+const char* FileErrorText(int code);
+
 // Longest path (terminator included) that the path calls produce.
 constexpr std::size_t kPathMax = 4096;
 

@@ -21,6 +21,10 @@ enum PanelError : int {
     kPanelErrBufferSize = -10, // a text does not fit the caller's buffer
 };
 
+// A short text for a PanelError ("Panel file missing or damaged"); "Panel error" for any other
+// negative value.
+const char* PanelErrorText(int code);
+
 // Event codes passed to callbacks.
 enum PanelEvent : int {
     kEvCommit = 1,       // a button was pressed, or a value change is complete

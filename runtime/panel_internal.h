@@ -55,14 +55,26 @@ struct Panel {
 // Null when there is no such panel or control.
 Panel* FindPanel(int handle);
 Control* FindControl(int panel, int control);
+// The same; *err is kPanelErrPanel or kPanelErrControl when there is none, else 0.
+Control* LookupControl(int panel, int control, int* err);
+// Copies text with its terminator into out (size bytes), or gives kPanelErrBufferSize.
+int CopyText(const QString& text, char* out, std::size_t size);
+// Text messages created at run time keep their size fitted to their text.
+void FitIfAutoSized(QWidget* w);
 // Identifier for a control that NewCtrl creates: one above the highest on the panel.
 int NextFreeControlId(const Panel& panel);
 // Connects a control's widget to the event dispatch (used by NewCtrl as well as the loader).
 void WireControl(int panelHandle, Control& control);
 bool GuiRunning();
+// Calls the callback of a control or panel (if it still exists) with an event.
+void RaiseCtrlEvent(int panel, int control, int event, int data1 = 0, int data2 = 0);
+void RaisePanelEvent(int panel, int event);
+// The event filter that turns mouse presses into left clicks and close boxes into close events;
+// installed on every panel window and on every control with a callback and its children.
+QObject* Router();
 // A bare file name (no directory part) is taken from the program's directory.
 QString BesideProgram(const char* file);
-// Sets an integer attribute (the table in panel.cpp); used for the start colours a panel
+// Sets an integer attribute (the table in attributes.cpp); used for the start colours a panel
 // description gives as properties.
 int ApplyIntAttribute(Control& control, int attribute, int value);
 

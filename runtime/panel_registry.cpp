@@ -6,9 +6,16 @@
 // handle and identifier (never through a pointer kept across a callback), and a panel discarded
 // while any callback is running is hidden and unregistered at once but deleted only later, when
 // no widget of it can be on the call stack.
+#include "runtime/com_port_ring.h"
+#include "runtime/lamp.h"
+#include "runtime/opaque_backdrop.h"
 #include "runtime/panel_internal.h"
+#include "runtime/picture.h"
 #include "runtime/program_dir.h"
-#include "runtime/widgets.h"
+#include "runtime/strip_chart.h"
+#include "runtime/timer_control.h"
+#include "runtime/widget_support.h"
+#include "runtime/xy_graph.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -61,131 +68,10 @@ const CallbackEntry* FindCallback(const std::string& name) {
     return nullptr;
 }
 
-void RaiseCtrlEvent(int panel, int control, int event, int data1 = 0, int data2 = 0) {
-    Control* c = FindControl(panel, control);
-    if (!c || !c->callback) return;
-    const CtrlCallbackPtr callback = c->callback;
-    DispatchScope scope;
-    callback(panel, control, event, nullptr, data1, data2);
-}
-
-void RaisePanelEvent(int panel, int event) {
-    Panel* p = FindPanel(panel);
-    if (!p || !p->callback) return;
-    const PanelCallbackPtr callback = p->callback;
-    DispatchScope scope;
-    callback(panel, event, nullptr, 0, 0);
-}
-
 // Value changed, then commit: the order the system relies on.
 void RaiseChange(int panel, int control) {
     RaiseCtrlEvent(panel, control, kEvValueChanged);
     RaiseCtrlEvent(panel, control, kEvCommit);
-}
-
-// The control (panel handle, identifier) that a widget belongs to: the widget itself or its
-// nearest ancestor with a ctrlId, on a panel window.
-bool LocateControl(QObject* object, int* panel, int* control, QWidget** controlWidget) {
-    auto* w = qobject_cast<QWidget*>(object);
-    while (w && !w->property("ctrlId").isValid()) {
-        if (w->isWindow()) return false; // popups of a control are windows of their own
-        w = w->parentWidget();
-    }
-    if (!w) return false;
-    const QVariant handle = w->window()->property("evokPanelHandle");
-    if (!handle.isValid()) return false;
-    *panel = handle.toInt();
-    *control = w->property("ctrlId").toInt();
-    *controlWidget = w;
-    return true;
-}
-
-// Left click from a mouse press, and close from a panel window's close box.
-class EventRouter : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            return onPress(watched, static_cast<QMouseEvent*>(event));
-        case QEvent::MouseButtonRelease:
-            return onRelease(watched, event);
-        case QEvent::Close:
-            return onClose(watched, event);
-        default:
-            return false;
-        }
-    }
-
-private:
-    // A press whose left-click callback is running; a release of the same widget that arrives
-    // meanwhile (the callback processes events) is held back and delivered after the press, so
-    // the button still sees press then release and gives its commit.
-    struct HeldPress {
-        QObject* object;
-        std::unique_ptr<QEvent> release;
-    };
-
-    bool onPress(QObject* watched, QMouseEvent* event) {
-        if (event->button() != Qt::LeftButton) return false;
-        int panel = 0, control = 0;
-        QWidget* controlWidget = nullptr;
-        if (!LocateControl(watched, &panel, &control, &controlWidget)) return false;
-        if (!controlWidget->isEnabled()) return false; // dimmed: the press goes nowhere
-        const Control* c = FindControl(panel, control);
-        if (!c || !c->callback) return false;
-        // A press a child of the control did not take travels on to the control itself: one
-        // left click for it, not two.
-        const bool propagated = event->timestamp() == lastPress_.timestamp &&
-                                panel == lastPress_.panel && control == lastPress_.control &&
-                                watched != lastPress_.object;
-        lastPress_ = {event->timestamp(), panel, control, watched};
-        if (propagated) return false;
-        const QPoint at =
-            controlWidget->mapTo(controlWidget->window(), QPoint(0, 0)) +
-            controlWidget->mapFrom(qobject_cast<QWidget*>(watched), event->position().toPoint());
-        HeldPress held{watched, nullptr};
-        held_.push_back(&held);
-        QPointer<QObject> alive(watched);
-        RaiseCtrlEvent(panel, control, kEvLeftClick, at.y(), at.x());
-        held_.erase(std::find(held_.begin(), held_.end(), &held));
-        if (!alive || !FindControl(panel, control)) return true; // the control went away
-        if (held.release) QCoreApplication::postEvent(watched, held.release.release());
-        return false;
-    }
-
-    bool onRelease(QObject* watched, QEvent* event) {
-        for (HeldPress* h : held_) {
-            if (h->object == watched && !h->release) {
-                h->release.reset(event->clone());
-                return true;
-            }
-        }
-        return false;
-    }
-
-    bool onClose(QObject* watched, QEvent* event) {
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (!w || !w->isWindow()) return false;
-        const QVariant handle = w->property("evokPanelHandle");
-        if (!handle.isValid()) return false;
-        event->ignore(); // the panel callback decides what closing means
-        RaisePanelEvent(handle.toInt(), kEvClose);
-        return true;
-    }
-
-    std::vector<HeldPress*> held_;
-    struct {
-        quint64 timestamp = 0;
-        int panel = -1, control = -1;
-        QObject* object = nullptr;
-    } lastPress_;
-};
-
-EventRouter* Router() {
-    // Lives as long as the program; never destroyed after the application object.
-    static EventRouter* router = new EventRouter;
-    return router;
 }
 
 // Creates the service's own controls for the promoted classes of the panel description.
@@ -299,6 +185,22 @@ void Configure(Control& c) {
 
 } // namespace
 
+void RaiseCtrlEvent(int panel, int control, int event, int data1, int data2) {
+    Control* c = FindControl(panel, control);
+    if (!c || !c->callback) return;
+    const CtrlCallbackPtr callback = c->callback;
+    DispatchScope scope;
+    callback(panel, control, event, nullptr, data1, data2);
+}
+
+void RaisePanelEvent(int panel, int event) {
+    Panel* p = FindPanel(panel);
+    if (!p || !p->callback) return;
+    const PanelCallbackPtr callback = p->callback;
+    DispatchScope scope;
+    callback(panel, event, nullptr, 0, 0);
+}
+
 QString BesideProgram(const char* file) {
     const QString name = QString::fromLocal8Bit(file);
     if (name.contains('/')) return name;
@@ -380,6 +282,33 @@ void WireControl(int h, Control& c) {
 } // namespace panelsvc
 
 using namespace panelsvc;
+
+const char* PanelErrorText(int code) {
+    switch (code) {
+    case kPanelErrFile:
+        return "Panel file missing or damaged";
+    case kPanelErrResource:
+        return "No such panel in the panel file";
+    case kPanelErrCallback:
+        return "Panel file names an unknown callback";
+    case kPanelErrPanel:
+        return "No such panel";
+    case kPanelErrControl:
+        return "No such control";
+    case kPanelErrAttribute:
+        return "Attribute or value does not apply";
+    case kPanelErrType:
+        return "Value type does not match the control";
+    case kPanelErrNotStarted:
+        return "Run-time not started";
+    case kPanelErrImage:
+        return "Picture file missing or unreadable";
+    case kPanelErrBufferSize:
+        return "Text does not fit the buffer";
+    default:
+        return "Panel error";
+    }
+}
 
 void SetCallbackTable(const CallbackEntry* table, int count) {
     g_table = table;

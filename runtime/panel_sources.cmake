@@ -2,7 +2,17 @@
 target_sources(runtime PRIVATE
     panel.cpp
     panel_registry.cpp
-    widgets.cpp
+    event_router.cpp
+    attributes.cpp
+    widget_support.cpp
+    direct_plot.cpp
+    strip_chart.cpp
+    xy_graph.cpp
+    timer_control.cpp
+    lamp.cpp
+    com_port_ring.cpp
+    opaque_backdrop.cpp
+    picture.cpp
     dialogs.cpp
     testing.cpp
 )

@@ -10,7 +10,6 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -71,15 +70,13 @@ private:
 };
 
 struct Port {
-    Port(int num, std::uint64_t openId, std::unique_ptr<Device> dev, std::size_t queueSize,
-         long baud)
-        : number(num), id(openId), device(std::move(dev)), queue(queueSize), baudRate(baud) {}
+    Port(int num, std::uint64_t openId, std::unique_ptr<Device> dev, std::size_t queueSize)
+        : number(num), id(openId), device(std::move(dev)), queue(queueSize) {}
 
     int number;
     std::uint64_t id; // tells this opening from later openings of the same number
     std::unique_ptr<Device> device;
     ByteQueue queue;
-    long baudRate;
     double timeLimit = kDefaultTimeLimit;
     bool open = true;
     bool hungUp = false;
@@ -90,14 +87,11 @@ struct Port {
     int eventChar = -1;
     ComCallbackPtr callback = nullptr;
     void* callbackData = nullptr;
-    std::uint64_t notifyGeneration = 0; // changes with every install and removal
-    bool newBytes = false;              // bytes entered the queue since the last evaluation
-    bool sawEventChar = false;          // ... and the event character was among them
-    bool txEmpty = false;               // a write has drained since the last evaluation
-    bool delivering = false;            // the callback is running (no recursive delivery)
-    bool recheck = false;               // something happened while delivering
+    bool newBytes = false;     // bytes entered the queue since the last evaluation
+    bool sawEventChar = false; // ... and the event character was among them
+    bool delivering = false;   // the callback is running (no recursive delivery)
+    bool recheck = false;      // something happened while delivering
     bool checkPosted = false;
-    bool txWatch = false;
     std::uint64_t taken = 0; // bytes read out of the queue so far
 
     QSocketNotifier* notifier = nullptr;
@@ -141,7 +135,7 @@ std::shared_ptr<Port> portFor(int number, int& error) {
 }
 
 void clearNews(Port& p) {
-    p.newBytes = p.sawEventChar = p.txEmpty = false;
+    p.newBytes = p.sawEventChar = false;
 }
 
 void dropNotifier(Port& p) {
@@ -226,7 +220,6 @@ void evaluate(const std::shared_ptr<Port>& p) {
             events |= kComEvRxCount;
         if ((p->eventMask & kComEvRxChar) && p->sawEventChar) events |= kComEvRxChar;
     }
-    if (p->txEmpty && (p->eventMask & kComEvTxEmpty)) events |= kComEvTxEmpty;
     clearNews(*p);
     if (events == 0) return;
 
@@ -291,30 +284,6 @@ void ensureNotifier(Port& p) {
     updateNotifier(p);
 }
 
-// Watches the driver's output queue after a write until it has drained, then raises the
-// transmit-empty event.
-void watchTxEmpty(Port& p, double delaySeconds) {
-    QObject* context = serviceContext();
-    if (!context) return;
-    p.txWatch = true;
-    const int ms = std::clamp(static_cast<int>(std::ceil(delaySeconds * 1000.0)), 1, 1000);
-    QTimer::singleShot(ms, Qt::PreciseTimer, context,
-                       [number = p.number, id = p.id, generation = p.notifyGeneration] {
-                           auto port = lookup(number, id);
-                           if (!port) return;
-                           HandlerScope scope;
-                           port->txWatch = false;
-                           if (port->notifyGeneration != generation || port->hungUp) return;
-                           const long pending = port->device->outputPending();
-                           if (pending > 0) {
-                               watchTxEmpty(*port, pending * 10.0 / port->baudRate);
-                               return;
-                           }
-                           port->txEmpty = true;
-                           evaluate(port);
-                       });
-}
-
 int closePort(int number) {
     auto p = ports[static_cast<std::size_t>(number)];
     if (!p) return kComErrNotOpen;
@@ -327,6 +296,29 @@ int closePort(int number) {
 }
 
 } // namespace
+
+const char* ComErrorText(int code) {
+    switch (code) {
+    case kComErrSystem:
+        return "Unknown system error";
+    case kComErrInvalidPort:
+        return "Invalid port number";
+    case kComErrNotOpen:
+        return "Port is not open";
+    case kComErrIo:
+        return "Unknown I/0 error";
+    case kComErrNoPort:
+        return "No serial port found";
+    case kComErrCannotOpen:
+        return "Cannot open port";
+    case kComErrInvalidParam:
+        return "Invalid parameter";
+    case kComErrTimeout:
+        return "Timeout";
+    default:
+        return "RS-232 error!";
+    }
+}
 
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize) {
@@ -349,7 +341,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     if (const int error = Device::open(path, settings, device); error < 0) return error;
 
     auto p = std::make_shared<Port>(port, ++lastOpenId, std::move(device),
-                                    static_cast<std::size_t>(inputQueueSize), baudRate);
+                                    static_cast<std::size_t>(inputQueueSize));
     ports[static_cast<std::size_t>(port)] = p;
     ensureNotifier(*p);
     return 0;
@@ -395,10 +387,8 @@ int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharac
         p->callbackData = nullptr;
     }
     // A fresh installation starts with no news; a removal forgets what was pending.
-    ++p->notifyGeneration;
     clearNews(*p);
     p->recheck = false;
-    p->txWatch = false; // a watch still running belongs to the old generation and stops itself
     ensureNotifier(*p);
     return 0;
 }
@@ -428,8 +418,6 @@ int ComWrt(int port, const void* buffer, int count) {
             return kComErrIo;
         }
     }
-    if (written > 0 && p->notifying() && (p->eventMask & kComEvTxEmpty) && !p->txWatch)
-        watchTxEmpty(*p, written * 10.0 / p->baudRate);
     if (written == count) return count;
     return written > 0 ? written : kComErrTimeout;
 }
@@ -556,27 +544,4 @@ std::string ComPortDevice(int port) {
 std::string ComPortDescription(int port) {
     const std::string device = ComPortDevice(port);
     return device.empty() ? std::string() : serial_detail::describeSerialDevice(device);
-}
-
-const char* ComErrorText(int code) {
-    switch (code) {
-    case kComErrSystem:
-        return "Unknown system error";
-    case kComErrInvalidPort:
-        return "Invalid port number";
-    case kComErrNotOpen:
-        return "Port is not open";
-    case kComErrIo:
-        return "Unknown I/0 error";
-    case kComErrNoPort:
-        return "No serial port found";
-    case kComErrCannotOpen:
-        return "Cannot open port";
-    case kComErrInvalidParam:
-        return "Invalid parameter";
-    case kComErrTimeout:
-        return "Timeout";
-    default:
-        return "RS-232 error!";
-    }
 }

@@ -23,7 +23,8 @@ enum ComError : int {
     kComErrTimeout = -99,      // the time limit passed before a write could complete
 };
 
-// The text of an error code (any other negative value: "RS-232 error!").
+// The operator's text for a ComError ("Cannot open port"); "RS-232 error!" for any other negative
+// value.
 const char* ComErrorText(int code);
 
 constexpr int kComMaxPort = 255;
@@ -31,7 +32,7 @@ constexpr int kComMaxPort = 255;
 // Event bits of the receive notification.
 enum ComEvent : int {
     kComEvRxChar = 0x0002,  // the event character arrived among the new bytes
-    kComEvTxEmpty = 0x0004, // the output queue ran empty after a write
+    kComEvTxEmpty = 0x0004, // accepted in an event mask for compatibility; never raised
     kComEvRxCount = 0x8000, // the input queue holds at least the notify count
 };
 
@@ -56,9 +57,10 @@ int SetCTSMode(int port, int mode);
 // Installs the receive notification: after new bytes have reached the input queue, the next event
 // processing (main loop or ProcessSystemEvents) calls callback with the bits of eventMask that
 // hold: kComEvRxCount when the queue holds at least notifyCount bytes, kComEvRxChar when
-// eventCharacter was among the new bytes; kComEvTxEmpty once after a write has drained. eventMask 0
-// or a null callback removes the notification: it is then never called. The callback is never
-// called from inside a serial call. Returns 0 or a negative ComError.
+// eventCharacter was among the new bytes. kComEvTxEmpty is accepted in the mask but never raised
+// (nothing watches the output queue drain). eventMask 0 or a null callback removes the
+// notification: it is then never called. The callback is never called from inside a serial call.
+// Returns 0 or a negative ComError.
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callback, void* callbackData);
 

@@ -53,8 +53,6 @@ public:
     int flushOutput();
     // CTS handshake on or off. A device without modem lines (a pty) is not an error.
     int setCtsHandshake(bool on);
-    // Bytes the driver still has to send; 0 when it cannot tell.
-    long outputPending();
 
 private:
     explicit Device(std::intptr_t handle) : handle_(handle) {}
@@ -70,9 +68,6 @@ std::vector<std::string> listSerialDevices();
 // (a pseudo-terminal, a built-in UART). Symbolic links are followed. sysRoot is where the
 // kernel's device tree is mounted; tests point it at a tree of their own.
 std::string describeSerialDevice(const std::string& path, const std::string& sysRoot = "/sys");
-
-// Sorts device paths into port order (see listSerialDevices).
-void sortIntoPortOrder(std::vector<std::string>& paths);
 
 // The native handles of the open ports whose arriving data the service is watching for now
 // (the event pump's wait must end when one of them becomes readable). Writes at most max of them

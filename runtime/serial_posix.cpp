@@ -168,6 +168,15 @@ bool naturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
+// Port order: see listSerialDevices.
+void sortIntoPortOrder(std::vector<std::string>& paths) {
+    std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+        const int ga = deviceGroup(a), gb = deviceGroup(b);
+        if (ga != gb) return ga < gb;
+        return naturalLess(a, b);
+    });
+}
+
 } // namespace
 
 int checkLineSettings(const LineSettings& s) {
@@ -297,20 +306,6 @@ int Device::setCtsHandshake(bool on) {
     if (tcsetattr(fd, TCSANOW, &tio) != 0 && !refusedByPty(errno))
         return comErrorFromErrno(errno, Phase::Io);
     return 0;
-}
-
-long Device::outputPending() {
-    int pending = 0;
-    if (ioctl(fdOf(handle_), TIOCOUTQ, &pending) != 0) return 0;
-    return pending > 0 ? pending : 0;
-}
-
-void sortIntoPortOrder(std::vector<std::string>& paths) {
-    std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
-        const int ga = deviceGroup(a), gb = deviceGroup(b);
-        if (ga != gb) return ga < gb;
-        return naturalLess(a, b);
-    });
 }
 
 std::string describeSerialDevice(const std::string& path, const std::string& sysRoot) {

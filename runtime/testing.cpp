@@ -2,7 +2,9 @@
 // (The file-dialog seam lives beside the dialog in dialogs.cpp.)
 #include "runtime/testing.h"
 #include "runtime/panel_internal.h"
-#include "runtime/widgets.h"
+#include "runtime/strip_chart.h"
+#include "runtime/widget_support.h"
+#include "runtime/xy_graph.h"
 
 using namespace panelsvc;
 

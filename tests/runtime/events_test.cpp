@@ -31,11 +31,11 @@ TEST(StartRuntime, StartsOffscreenAndReportsZeroWithoutAnyDisplay) {
     }
 }
 
-TEST(ProcessSystemEvents, IdleLoopWaitsAboutAMillisecondAndHoldsNoCore) {
+// A loose guard only (the figures are in bench-idle and bench-live): a pump that spins fails it.
+TEST(ProcessSystemEvents, IdleLoopHoldsNoCore) {
     long calls = 0;
     EXPECT_LT(pumpFor(1.0, &calls), 0.10);
-    EXPECT_GT(calls, 400) << "each call waits not much longer than a millisecond";
-    EXPECT_LT(calls, 10000) << "each call waits when nothing is pending";
+    EXPECT_LT(calls, 5000) << "each call waits when nothing is pending";
 }
 
 std::array<std::atomic<double>, 25> sentAt;

@@ -11,43 +11,46 @@ using namespace serial_test;
 
 namespace {
 
-// Rows: port, the device kPort maps to, baud rate, data bits, input queue size, result.
-TEST(ComOpen, FailuresReturnTheirCodeAndLeaveThePortClosed) {
+// Rows: port, the device kPort maps to, baud rate, data bits, input queue size, result and the
+// text the operator is shown for it.
+TEST(ComOpen, FailuresReturnTheirCodeAndTextAndLeaveThePortClosed) {
     sim::Pty pty;
     const std::string tty = pty.slavePath();
     ::unsetenv(("EVOK_COM" + std::to_string(kComMaxPort)).c_str());
     ASSERT_EQ(ComPortDevice(kComMaxPort), "") << "a real device is listed at the last port";
-    const std::tuple<int, std::string, long, int, int, int> rows[] = {
-        {kComMaxPort, tty, 19200, 8, 4096, kComErrNoPort},
-        {kPort, "/dev/evok-no-such-device", 19200, 8, 4096, kComErrCannotOpen},
-        {kPort, "/dev/null", 19200, 8, 4096, kComErrCannotOpen}, // not a terminal
-        {0, tty, 19200, 8, 4096, kComErrInvalidPort},
-        {kComMaxPort + 1, tty, 19200, 8, 4096, kComErrInvalidPort},
-        {kPort, tty, 12345, 8, 4096, kComErrInvalidParam},
-        {kPort, tty, 19200, 9, 4096, kComErrInvalidParam},
-        {kPort, tty, 19200, 8, 0, kComErrInvalidParam},
+    const std::tuple<int, std::string, long, int, int, int, std::string> rows[] = {
+        {kComMaxPort, tty, 19200, 8, 4096, kComErrNoPort, "No serial port found"},
+        {kPort, "/dev/evok-no-such-device", 19200, 8, 4096, kComErrCannotOpen, "Cannot open port"},
+        {kPort, "/dev/null", 19200, 8, 4096, kComErrCannotOpen, "Cannot open port"}, // no tty
+        {0, tty, 19200, 8, 4096, kComErrInvalidPort, "Invalid port number"},
+        {kComMaxPort + 1, tty, 19200, 8, 4096, kComErrInvalidPort, "Invalid port number"},
+        {kPort, tty, 12345, 8, 4096, kComErrInvalidParam, "Invalid parameter"},
+        {kPort, tty, 19200, 9, 4096, kComErrInvalidParam, "Invalid parameter"},
+        {kPort, tty, 19200, 8, 0, kComErrInvalidParam, "Invalid parameter"},
     };
-    for (const auto& [port, device, baud, dataBits, inQueue, expected] : rows) {
+    for (const auto& [port, device, baud, dataBits, inQueue, expected, text] : rows) {
         SCOPED_TRACE(device + " port " + std::to_string(port));
         ::setenv(("EVOK_COM" + std::to_string(kPort)).c_str(), device.c_str(), 1);
         EXPECT_EQ(OpenComConfig(port, "", baud, 0, dataBits, 1, inQueue, 4096), expected);
+        EXPECT_EQ(ComErrorText(expected), text);
         const int notOpen = port > 0 && port <= kComMaxPort ? kComErrNotOpen : kComErrInvalidPort;
         EXPECT_EQ(ComWrt(port, "x", 1), notOpen);
         EXPECT_EQ(CloseCom(port), notOpen);
     }
+    EXPECT_STREQ(ComErrorText(kComErrIo), "Unknown I/0 error");
+    EXPECT_STREQ(ComErrorText(-5), "RS-232 error!");
 }
 
-TEST_F(ComPort, ReadThatTimesOutReturnsTheShortCountAfterTheTimeLimit) {
+// A read short of its count returns what came once the time limit passed; GetInQLen counts what
+// arrived; a read takes only what it asks for; FlushInQ discards what had arrived (queued or
+// still in the driver) but keeps what comes later.
+TEST_F(ComPort, TimedOutReadQueueLengthPartialReadAndFlush) {
     send(pattern(10));
     const double t0 = Timer();
     EXPECT_EQ(ComRd(kPort, buf.data(), 36), 10);
     EXPECT_NEAR(Timer() - t0, 0.5, 0.1);
     EXPECT_EQ(head(10), pattern(10));
-}
 
-// GetInQLen counts what arrived; a read takes only what it asks for; FlushInQ discards what
-// had arrived (queued or still in the driver) but keeps what comes later.
-TEST_F(ComPort, QueueLengthPartialReadAndFlush) {
     send(pattern(50));
     ASSERT_EQ(waitInQLen(kPort, 50), 50);
     EXPECT_EQ(ComRd(kPort, buf.data(), 20), 20);

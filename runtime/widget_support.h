@@ -1,0 +1,35 @@
+// Helpers shared by the panel service's own widgets: colours as 0xRRGGBB integers, the dynamic
+// properties a panel description gives a widget, and the settings both chart kinds share.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+class QCustomPlot;
+class QCPTextElement;
+
+namespace panelsvc {
+
+QColor ColorFromRgb(int rgb);
+int RgbFromColor(const QColor& color);
+
+// Reads a dynamic property of the panel description, or a fallback.
+template <typename T> T Prop(const QObject* o, const char* name, T fallback) {
+    const QVariant v = o->property(name);
+    if (!v.isValid() || !v.canConvert<T>()) return fallback;
+    return v.value<T>();
+}
+
+// A colour property ("#rrggbb"), or a fallback.
+QColor ColorProp(const QObject* o, const char* name, const QColor& fallback);
+
+// Settings shared by both chart kinds: the live loop redraws a chart many times a second, so
+// nothing is antialiased and ticks and tick labels are cached.
+void SetUpCheapPlot(QCustomPlot* plot);
+
+// Adds a bold title row above the plot area.
+QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text);
+
+} // namespace panelsvc
