@@ -101,15 +101,11 @@ int Remember(Control& c, int attribute, int value) {
     return 0;
 }
 
-QPoint InWindow(const QWidget* w) {
-    return w->mapTo(w->window(), QPoint(0, 0));
-}
-
 int MoveEdge(Control& c, bool left, int value) {
     QWidget* w = c.widget;
     const QPoint origin =
-        w->parentWidget() && !w->isWindow() ? InWindow(w->parentWidget()) : QPoint(0, 0);
-    QPoint at = InWindow(w);
+        w->parentWidget() && !w->isWindow() ? PanelPosition(w->parentWidget()) : QPoint(0, 0);
+    QPoint at = PanelPosition(w);
     (left ? at.rx() : at.ry()) = value;
     w->move(at - origin);
     return 0;
@@ -168,9 +164,10 @@ const Attribute kAttributes[] = {
      }},
     // Left and top edge in pixels from the panel's top-left corner.
     {kAttrLeft, Value::Int, Any,
-     [](const Control& c) -> QVariant { return InWindow(c.widget).x(); },
+     [](const Control& c) -> QVariant { return PanelPosition(c.widget).x(); },
      [](Control& c, const QVariant& v) { return MoveEdge(c, true, v.toInt()); }},
-    {kAttrTop, Value::Int, Any, [](const Control& c) -> QVariant { return InWindow(c.widget).y(); },
+    {kAttrTop, Value::Int, Any,
+     [](const Control& c) -> QVariant { return PanelPosition(c.widget).y(); },
      [](Control& c, const QVariant& v) { return MoveEdge(c, false, v.toInt()); }},
     // 0xRRGGBB behind the whole control area (the header band, a chart's background).
     {kAttrFrameColor, Value::Int, Any,

@@ -74,7 +74,7 @@ private:
         lastPress_ = {event->timestamp(), panel, control, watched};
         if (propagated) return false;
         const QPoint at =
-            controlWidget->mapTo(controlWidget->window(), QPoint(0, 0)) +
+            PanelPosition(controlWidget) +
             controlWidget->mapFrom(qobject_cast<QWidget*>(watched), event->position().toPoint());
         HeldPress held{watched, nullptr};
         held_.push_back(&held);

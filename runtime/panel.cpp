@@ -27,6 +27,15 @@ using namespace panelsvc;
 
 namespace panelsvc {
 
+QPoint PanelPosition(const QWidget* w) {
+    // The panel content carries the handle, and so does its window: the nearest one is the
+    // content.
+    const QWidget* panel = w;
+    while (panel && !panel->property("evokPanelHandle").isValid())
+        panel = panel->parentWidget();
+    return panel && panel != w ? w->mapTo(panel, QPoint(0, 0)) : QPoint(0, 0);
+}
+
 Control* LookupControl(int panel, int control, int* err) {
     if (!FindPanel(panel)) {
         *err = kPanelErrPanel;
@@ -256,9 +265,9 @@ int SetCtrlVal(int panel, int control, const char* text) {
 
 int NewCtrl(int panel, int style, const char* label, int top, int left) {
     Panel* p = FindPanel(panel);
-    if (!p || !p->window) return kPanelErrPanel;
+    if (!p || !p->content) return kPanelErrPanel;
     if (style != kCtrlTextMessage) return kPanelErrAttribute;
-    auto* text = new QLabel(QString::fromUtf8(label ? label : ""), p->window);
+    auto* text = new QLabel(QString::fromUtf8(label ? label : ""), p->content);
     const int id = NextFreeControlId(*p);
     text->setProperty("ctrlId", id);
     text->setProperty("evokAutoSize", true);

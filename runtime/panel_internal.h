@@ -46,11 +46,15 @@ struct Control {
 struct Panel {
     int handle = 0;
     int resource = 0;
-    QPointer<QWidget> window;
+    QPointer<QWidget> window;  // the top-level window (a PanelWindow)
+    QPointer<QWidget> content; // the panel as loaded, inside the window
     std::string callbackName;
     PanelCallbackPtr callback = nullptr;
     std::map<int, Control> controls;
 };
+
+// Where w lies on its panel (from the panel's top-left corner), whatever the window scrolls.
+QPoint PanelPosition(const QWidget* w);
 
 // Null when there is no such panel or control.
 Panel* FindPanel(int handle);

@@ -10,6 +10,7 @@
 #include "runtime/lamp.h"
 #include "runtime/opaque_backdrop.h"
 #include "runtime/panel_internal.h"
+#include "runtime/panel_window.h"
 #include "runtime/picture.h"
 #include "runtime/program_dir.h"
 #include "runtime/strip_chart.h"
@@ -364,18 +365,20 @@ int LoadPanel(int parent, const char* file, int resourceId) {
         panel->controls.emplace(id, std::move(c));
     }
 
-    // Take the panel out of the file's root as a window of its own.
+    // Take the panel out of the file's root into a window of its own.
     const QSize size = panelWidget->size();
-    panelWidget->hide();
-    panelWidget->setParent(nullptr, Qt::Window);
+    panelWidget->setParent(nullptr);
     panelWidget->setFixedSize(size);
+    auto* window = new PanelWindow(panelWidget);
     root.reset();
 
     const int handle = g_nextHandle++;
     panel->handle = handle;
-    panel->window = panelWidget;
+    panel->window = window;
+    panel->content = panelWidget;
+    window->setProperty("evokPanelHandle", handle);
     panelWidget->setProperty("evokPanelHandle", handle);
-    panelWidget->installEventFilter(Router());
+    window->installEventFilter(Router());
     for (auto& [id, c] : panel->controls) {
         Configure(c);
         WireControl(handle, c);
@@ -387,10 +390,14 @@ int LoadPanel(int parent, const char* file, int resourceId) {
 int DisplayPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (!p || !p->window) return kPanelErrPanel;
-    if (p->window->isVisible())
+    if (p->window->isVisible()) {
         p->window->raise(); // already shown: bring it to the front
-    else
-        p->window->show();
+    } else {
+        auto* window = static_cast<PanelWindow*>(p->window.data());
+        window->fitToScreen();
+        window->show();
+        window->fitToScreen(); // again, now that the window manager's frame is known
+    }
     return 0;
 }
 

@@ -2,6 +2,7 @@
 target_sources(runtime PRIVATE
     panel.cpp
     panel_registry.cpp
+    panel_window.cpp
     event_router.cpp
     attributes.cpp
     widget_support.cpp
