@@ -15,9 +15,11 @@ namespace {
 
 constexpr double kCommandWait = 1.5; // teach and reset reply
 
-// Teach, reset and refresh: send the command with the panels' page-0 words, wait for its reply
-// and read page 0 back from RAM.
-void RunCommand(int orderCode, bool teach, double waitLimit) {
+} // namespace
+
+int RunCommand(int orderCode) {
+    const bool teach = orderCode == kOrderTeach;
+    const double waitLimit = orderCode == kOrderRefresh ? TIMEOUT : kCommandWait;
     order = orderCode;
     GetPanelValues();
     CopyVarsToPP(kPage0);
@@ -25,10 +27,12 @@ void RunCommand(int orderCode, bool teach, double waitLimit) {
     if (nBytesW == kFrameBytes) ShowStatus("Line Ok!");
     if (teach) ShowStatus("New setpoint value teached!");
 
+    int readBack = 0;
     tstart = Timer();
     do {
         if (rx_flag == 1) {
             PushGET(RAM, kPage0);
+            readBack = rx_flag;
             break;
         }
         tdiff = Timer() - tstart;
@@ -36,9 +40,8 @@ void RunCommand(int orderCode, bool teach, double waitLimit) {
     } while (tdiff < waitLimit);
     // tdiff is shared with the read-back's own wait: a read-back that timed out shows here too.
     if (tdiff > waitLimit) ShowStatus("Timeout RS-232!!");
+    return readBack;
 }
-
-} // namespace
 
 void InitRS232(int port) {
     if (OpenLine(port) < 0) return;
@@ -74,17 +77,17 @@ void PushGET(int target, unsigned short page) {
 
 int CC_ButtonTeach(int, int, int event, void*, int, int) {
     if (event == kEvLeftClick) ShowStatus("Teach new Reference-Value ...");
-    if (event == kEvCommit) RunCommand(kOrderTeach, true, kCommandWait);
+    if (event == kEvCommit) RunCommand(kOrderTeach);
     return 0;
 }
 
 int CC_ButtonReset(int, int, int event, void*, int, int) {
-    if (event == kEvCommit) RunCommand(kOrderReset, false, kCommandWait);
+    if (event == kEvCommit) RunCommand(kOrderReset);
     return 0;
 }
 
 int CC_ButtonRefresh(int, int, int event, void*, int, int) {
-    if (event == kEvCommit) RunCommand(kOrderRefresh, false, TIMEOUT);
+    if (event == kEvCommit) RunCommand(kOrderRefresh);
     return 0;
 }
 

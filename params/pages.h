@@ -12,6 +12,11 @@ void InitRS232(int port);
 // DATFILE: returns at once.
 void PushGET(int target, unsigned short page);
 
+// Teach, reset or refresh (orderCode): sends the command with the panels' page-0 words, waits for
+// its reply and reads page 0 back from RAM. Returns 1 when the read-back frame came in time, 0
+// otherwise (the status line says which wait ran out).
+int RunCommand(int orderCode);
+
 int CC_ButtonTeach(int panel, int control, int event, void* callbackData, int eventData1,
                    int eventData2);
 int CC_ButtonReset(int panel, int control, int event, void* callbackData, int eventData1,

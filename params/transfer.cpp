@@ -47,10 +47,12 @@ void SelectTarget(int control, int newTarget) {
     }
 }
 
-void WritePage(unsigned short page, const char* okText) {
+bool WritePage(unsigned short page, const char* okText) {
     CopyVarsToPP(page);
     WriteFrame(order, pp);
-    if (nBytesW == kFrameBytes) ShowStatus(okText);
+    if (nBytesW != kFrameBytes) return false;
+    ShowStatus(okText);
+    return true;
 }
 
 } // namespace
@@ -77,12 +79,8 @@ int CC_BTNSend(int, int, int event, void*, int, int) {
         if (SelectParaFile(kButtonOk) > 0) SendParaToFile();
         return 0;
     }
-    sync = kSyncWord;
-    order = target == EEPROM ? kOrderWriteEeprom : kOrderWriteRam;
     GetPanelValues();
-    WritePage(kPage0, "Transmit para1 Ok!");
-    Delay(kPagePause);
-    WritePage(kPage1, "Transmit para Ok!");
+    SendParaPages(target);
     return 0;
 }
 
@@ -100,29 +98,46 @@ int CC_BTNGet(int, int, int event, void*, int, int) {
     return 0;
 }
 
+int SendParaPages(int pageTarget) {
+    sync = kSyncWord;
+    order = pageTarget == EEPROM ? kOrderWriteEeprom : kOrderWriteRam;
+    const bool first = WritePage(kPage0, "Transmit para1 Ok!");
+    Delay(kPagePause);
+    const bool second = WritePage(kPage1, "Transmit para Ok!");
+    return first && second ? 1 : 0;
+}
+
 void SendParaToFile() {
-    unsigned int values[kParaFileValues];
     GetPanelValues();
+    WriteParaFile(file_name);
+}
+
+int WriteParaFile(const char* path) {
+    unsigned int values[kParaFileValues];
     CopyVarsToPP(kPage0);
     for (int i = 0; i < PNUM; ++i)
         values[i] = pp[i];
     CopyVarsToPP(kPage1);
     for (int i = 0; i < PNUM; ++i)
         values[PNUM + i] = pp[i];
-    if (ArrayToFile(file_name, values, kTypeUInt, kParaFileValues, 1, 0, 0, 0, kFieldWidth, 1, 0) <
-        0) {
+    if (ArrayToFile(path, values, kTypeUInt, kParaFileValues, 1, 0, 0, 0, kFieldWidth, 1, 0) < 0) {
         ShowStatus("Error writing parameter-file - not saved!");
+        return -1;
     }
+    return 0;
 }
 
 void ReadParaFromFile() {
-    if (SelectParaFile(kButtonLoad) <= 0) return;
+    if (SelectParaFile(kButtonLoad) > 0) LoadParaFile(file_name);
+}
+
+int LoadParaFile(const char* path) {
     unsigned int values[kParaFileValues];
     // A file that cannot be read, is short or holds something other than numbers must not
     // leave the parameter set half loaded: nothing is taken then.
-    if (FileToArray(file_name, values, kTypeUInt, kParaFileValues, 1, 0, 0, 1) < 0) {
+    if (FileToArray(path, values, kTypeUInt, kParaFileValues, 1, 0, 0, 1) < 0) {
         ShowStatus("Error reading parameter-file - not loaded!");
-        return;
+        return -1;
     }
     for (int i = 0; i < PNUM; ++i)
         pp[i] = static_cast<unsigned short>(values[i] & 0xFFFF);
@@ -130,6 +145,7 @@ void ReadParaFromFile() {
     for (int i = 0; i < PNUM; ++i)
         pp[i] = static_cast<unsigned short>(values[PNUM + i] & 0xFFFF);
     CopyPPtoVars(kPage1);
+    return 0;
 }
 
 } // namespace evok

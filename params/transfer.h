@@ -17,12 +17,23 @@ int CC_BTNSend(int panel, int control, int event, void* callbackData, int eventD
 int CC_BTNGet(int panel, int control, int event, void* callbackData, int eventData1,
               int eventData2);
 
+// Writes the parameter variables to the controller's RAM or EEPROM (pageTarget): page 0, a pause
+// of 0.1 s, page 1. Returns 1 when both frames were written whole, 0 otherwise.
+int SendParaPages(int pageTarget);
+
 // Writes the panels' parameter set to file_name. Shows a status text when the file cannot be
 // written.
 void SendParaToFile();
 
-// Lets the operator choose a parameter file and loads it; a file that cannot be read or holds
-// fewer than 32 numbers changes nothing and says so on the status line.
+// Writes the parameter variables to path as a parameter file (page 0, then page 1). Returns 0, or
+// -1 after showing why the file could not be written.
+int WriteParaFile(const char* path);
+
+// Lets the operator choose a parameter file and loads it (LoadParaFile).
 void ReadParaFromFile();
+
+// Loads the parameter file path into the parameter variables. A file that cannot be read or holds
+// fewer than 32 numbers changes nothing, says so on the status line and returns -1; otherwise 0.
+int LoadParaFile(const char* path);
 
 } // namespace evok

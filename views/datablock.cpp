@@ -63,6 +63,12 @@ void DimBlockButtons(int dimmed) {
     SetCtrlAttribute(panelPopUp, POPUP_BTNGETDATA, kAttrDimmed, dimmed);
 }
 
+// Blocks of a source: a curve is two, the ring buffer four; an unknown source none.
+int BlockCount(int source) {
+    if (source == 0 || source == 1) return 2;
+    return source == 2 ? 4 : 0;
+}
+
 void RingText(const char* text, int background, int colour) {
     ResetTextBox(panelPopUp, POPUP_RINGTEXT, text);
     SetCtrlAttribute(panelPopUp, POPUP_RINGTEXT, kAttrTextBgColor, background);
@@ -76,17 +82,26 @@ void RequestMeasurementFrame(bool showLineOk) {
     PlotRAWValues();
 }
 
-// Block reads with the receive notification off, so that the reads take their bytes themselves.
-void ReadBlocks(int source, int blocks) {
+// Block reads with the receive notification off, so that the reads take their bytes themselves;
+// the notification is on again after. Returns the number of blocks received.
+int ReadBlocks(int source) {
     ReceiveNotificationOff();
     FlushLine();
-    for (int b = 0; b < blocks; ++b) {
+    int received = 0;
+    for (int b = 0; b < BlockCount(source); ++b) {
         order = kOrderBlock;
-        ReadData64(kBlockOffsets[b], source, kOrderBlock);
+        if (ReadData64(kBlockOffsets[b], source, kOrderBlock) == kBlockWords) ++received;
     }
+    ReceiveNotificationOn();
+    return received;
 }
 
 } // namespace
+
+int ReadDataBlocks(int source, bool showLineOk) {
+    RequestMeasurementFrame(showLineOk);
+    return ReadBlocks(source);
+}
 
 void PlotDATACurve(const unsigned short* data, const unsigned short* first,
                    const unsigned short* second) {
@@ -139,23 +154,11 @@ int CC_BTNData(int, int, int event, void*, int, int) {
     RequestMeasurementFrame(false);
 
     int source = GraphSource();
-    switch (source) {
-    case 0:
-        ReadBlocks(0, 2);
-        break;
-    case 1:
-        ReadBlocks(1, 2);
+    ReadBlocks(source);
+    if (source == 1) {
         valREF1 = thd1;
         valREF2 = thd2;
-        break;
-    case 2:
-        ReadBlocks(2, 4);
-        break;
-    default:
-        ReadBlocks(source, 0);
-        break;
     }
-    ReceiveNotificationOn();
 
     if (source < 2) {
         PlotDATACurve(yArrayA, refArray1, refArray2);
@@ -174,9 +177,7 @@ int CC_BTNGetData(int, int, int event, void*, int, int) {
     SetCtrlVal(panelHandle, PANEL_RNGGRAPHSOURCE, 2);
     RingText("DATA-TRANSFER active ...", kRed, kWhite);
 
-    RequestMeasurementFrame(true);
-    ReadBlocks(2, 4);
-    ReceiveNotificationOn();
+    ReadDataBlocks(2, true);
     PlotDATACurve(yArrayA, thdArray, thdArray);
     SetCtrlVal(panelPopUp, POPUP_RINGINDEX, int{yArrayA[kRingIndexWord]});
 

@@ -15,6 +15,12 @@ extern unsigned short xArray[kDataLen]; // x values: word i holds i
 void PlotDATACurve(const unsigned short* data, const unsigned short* first,
                    const unsigned short* second);
 
+// The read of the Data and ring-buffer buttons: a measurement frame (drawn and taken into the
+// measurement variables), then the blocks of source (0 raw and 1 normalised curve: two, 2 the
+// ring buffer: four) into yArrayA with the receive notification off, on again after. Returns the
+// number of blocks received.
+int ReadDataBlocks(int source, bool showLineOk);
+
 int CC_BTNData(int panel, int control, int event, void* callbackData, int eventData1,
                int eventData2);
 int CC_BTNGetData(int panel, int control, int event, void* callbackData, int eventData1,

@@ -49,25 +49,30 @@ int CC_RecordFileNameBtn(int, int, int event, void*, int, int) {
 
 int CC_BTNStoreData(int, int, int event, void*, int, int) {
     if (event != kEvCommit) return 0;
+    SetCtrlVal(panelPopUp, POPUP_RECFILENAME, recfile_name);
+    StoreRecordFile(recfile_name);
+    return 0;
+}
+
+int StoreRecordFile(const char* path) {
     unsigned int values[kDataLen];
     for (int i = 0; i < kDataLen; ++i)
         values[i] = yArrayA[i];
     unsigned int index = values[kRingIndexWord];
 
-    SetCtrlVal(panelPopUp, POPUP_RECFILENAME, recfile_name);
-
     // The new record is written completely beside the old file and then replaces it in one
     // step: a failed store never leaves a half-written file or old data with new data appended.
     char temporary[kPathMax];
-    int length = std::snprintf(temporary, sizeof temporary, "%s.part", recfile_name);
+    int length = std::snprintf(temporary, sizeof temporary, "%s.part", path);
     bool stored = length > 0 && length < static_cast<int>(sizeof temporary);
     if (stored) {
         RemoveFile(temporary);
-        stored = WriteRecord(temporary, index, values) && RenameFile(temporary, recfile_name) >= 0;
+        stored = WriteRecord(temporary, index, values) && RenameFile(temporary, path) >= 0;
         if (!stored) RemoveFile(temporary);
     }
-    if (!stored) ShowStatus("Error writing record-file - not stored!");
-    return 0;
+    if (stored) return 0;
+    ShowStatus("Error writing record-file - not stored!");
+    return -1;
 }
 
 } // namespace evok
