@@ -17,9 +17,12 @@ namespace {
 constexpr double kQuietGap = 0.010;    // the line is quiet this long after a reply's last byte
 constexpr double kSettleLimit = 0.100; // the longest a request waits for an earlier reply
 constexpr double kSettlePoll = 0.0005;
+// A frame's time on the wire: 36 bytes of 10 bits at 19200 baud.
+constexpr double kFrameWireTime = kFrameBytes * 10 / 19200.0;
 
 int owedBytes = 0;      // bytes of the reply that the last request still awaits, 0: none
 double requestTime = 0; // when that request was written
+double sentAt = 0;      // when everything written so far has left the port
 
 // Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
 // none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
@@ -45,9 +48,17 @@ void Settle() {
     owedBytes = 0;
 }
 
+// What was written must leave the port before the output queue is flushed: a parameter page
+// written just before a request would otherwise be cut off.
+void Drain() {
+    const double left = sentAt - Timer();
+    if (left > 0) Delay(left);
+}
+
 // A write that awaits no reply leaves an earlier request's reply owed.
 int Write(int orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    if (nBytesW > 0) sentAt = std::max(sentAt, Timer()) + nBytesW * kFrameWireTime / kFrameBytes;
     if (nBytesW == kFrameBytes && ReplyBytes(orderCode) > 0) {
         owedBytes = ReplyBytes(orderCode);
         requestTime = Timer();
@@ -65,6 +76,7 @@ int SendFrame(int orderCode, const unsigned short* words) {
 int SendEncoded(int orderCode, bool flush) {
     if (flush) {
         Settle();
+        Drain();
         FlushLine();
         rx_flag = 0;
     }

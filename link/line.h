@@ -6,7 +6,7 @@ namespace evok {
 
 // A request that awaits a reply: lets a reply to an earlier request that is already on its way
 // finish arriving (its bytes complete, or the line quiet for 10 ms after the last byte; at most
-// 100 ms), flushes both queues, clears rx_flag, encodes order and words and writes the 36 bytes.
+// 100 ms) and what was written before it leave the port, flushes both queues, clears rx_flag, encodes order and words and writes the 36 bytes.
 // nBytesW takes the write's result, which is returned.
 int SendFrame(int order, const unsigned short* words);
 

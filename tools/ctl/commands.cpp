@@ -31,10 +31,9 @@ constexpr const char* kNames[PNUM - 1] = {"powerA",   "thd1",    "thd2",    "tri
                                           "polarity", "hold",    "average", "hwmode",   "evalmode",
                                           "trigmode", "outmode", "anamode", "sdelay",   "maxmode"};
 constexpr int kCurveValues = 128;
-// After the page writes, before the read-back: the read-back's request flushes the output queue,
-// which would drop the second page while it is still on its way (36 bytes take 19 ms at 19200
-// baud). The program's own pause between the pages is as long.
-constexpr double kDrainPause = 0.1;
+// After the page writes, before the read-back: the controller's time to store the pages (an
+// EEPROM write takes a while), as long as the program's own pause between the pages.
+constexpr double kStorePause = 0.1;
 constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
 
 int Fail(int code, const std::string& text) {
@@ -145,7 +144,7 @@ int Send(const char* file, bool eeprom) {
     const int pageTarget = eeprom ? EEPROM : RAM;
     if (SendParaPages(pageTarget) != 1) return Fail(kExitNoReply, ComErrorText(nBytesW));
     const std::string sendStatus = LastStatus();
-    Delay(kDrainPause);
+    Delay(kStorePause);
     result = ReadPage(pageTarget, kPage0);
     if (result != kExitDone) return result;
 
