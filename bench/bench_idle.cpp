@@ -8,7 +8,7 @@
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
+#include "tests/harness/operator.h"
 
 #include <QWidget>
 

@@ -13,7 +13,7 @@
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
+#include "tests/harness/operator.h"
 #include "views/live.h"
 
 #include <QTimer>

@@ -6,7 +6,7 @@
 #include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
+#include "tests/support/support.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,8 +4,7 @@
 #include "app/shell.h"
 #include "params/paramset.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,12 +4,10 @@
 // adapter is back brings the line back.
 #include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
-#include "bench/support/bench.h"
+#include "tests/harness/usage.h"
 #include "runtime/panel.h"
 #include "runtime/timing.h"
-#include "tests/support/line.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <QTemporaryDir>
 
@@ -73,12 +71,12 @@ TEST_P(Unplug, EndsInTimeWithoutSpinningAndTheSamePortRecovers) {
     // The cable is pulled 0.2 s into the action (from another thread: the block reads do not
     // process events); the live loop is stopped late by the operator.
     double unpluggedAt = 0;
-    bench::Usage atUnplug; // read after the cable thread has ended
+    op::Usage atUnplug; // read after the cable thread has ended
     std::thread cable([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         line_->unplug();
         unpluggedAt = Timer();
-        atUnplug = bench::TakeUsage();
+        atUnplug = op::TakeUsage();
     });
     if (c.button == PANEL_BTNRUN) op::At(4.0, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
     op::Click(panel, c.button);
@@ -90,7 +88,7 @@ TEST_P(Unplug, EndsInTimeWithoutSpinningAndTheSamePortRecovers) {
 
     // No spinning on the dead port, neither in the action's wait nor when idle afterwards.
     op::Pump(1.5);
-    const double cpuShare = bench::CpuShare(atUnplug, bench::TakeUsage());
+    const double cpuShare = op::CpuShare(atUnplug, op::TakeUsage());
     EXPECT_LT(cpuShare, 0.25) << "processor share while the device was gone";
     EXPECT_EQ(op::Attribute(panelHandle, PANEL_BTNRUN, kAttrDimmed), 0);
 

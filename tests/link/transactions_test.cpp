@@ -6,8 +6,7 @@
 #include "params/paramset.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 #include "views/datablock.h"
 
 #include <algorithm>

@@ -7,8 +7,7 @@
 #include "params/paramset.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 #include "views/datablock.h"
 
 #include <QTemporaryDir>

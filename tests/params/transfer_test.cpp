@@ -5,8 +5,7 @@
 #include "params/paramset.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <QTemporaryDir>
 

@@ -10,15 +10,14 @@
 // Exit status 0 when every check held; 1 otherwise; 3 when an action hung (watchdog).
 #include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
-#include "bench/support/bench.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
-#include "tests/support/line.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/harness/operator.h"
+#include "tests/harness/program.h"
+#include "tests/harness/usage.h"
 #include "views/datablock.h"
 
 #include <QApplication>
@@ -171,7 +170,7 @@ void Watchdog() {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const int act = runningAct;
         if (act < 0) continue;
-        const double over = bench::Now() - runningSince - runningLimit;
+        const double over = op::Now() - runningSince - runningLimit;
         if (over > 10.0) {
             std::fprintf(stderr, "HANG: %s has run %.1f s past its limit\n", kInfo[act].name, over);
             std::fflush(stderr);
@@ -299,9 +298,9 @@ Soak::Outcome Soak::perform(Act act) {
     // action (the live loop's last request) land meanwhile.
     op::Pump(kThinkTime);
     runningLimit = limit;
-    runningSince = bench::Now();
+    runningSince = op::Now();
     runningAct = act;
-    const double start = bench::Now();
+    const double start = op::Now();
 
     switch (act) {
     case kRun: {
@@ -439,7 +438,7 @@ Soak::Outcome Soak::perform(Act act) {
         break;
     }
     runningAct = -1;
-    out.seconds = bench::Now() - start;
+    out.seconds = op::Now() - start;
     const double over = out.seconds - limit;
     if (over > 0.5)
         error(std::string(kInfo[act].name) + " took " + std::to_string(out.seconds) + " s, limit " +
@@ -552,23 +551,23 @@ int Soak::run() {
     }
 
     std::thread watchdog(Watchdog);
-    const double end = bench::Now() + opt_.seconds;
+    const double end = op::Now() + opt_.seconds;
     double rssEarly = 0; // MB
-    const double rssEarlyAt = bench::Now() + std::min(60.0, opt_.seconds / 4);
-    const bench::Usage usageStart = bench::TakeUsage();
+    const double rssEarlyAt = op::Now() + std::min(60.0, opt_.seconds / 4);
+    const op::Usage usageStart = op::TakeUsage();
     bool mustSucceedNext = false;
-    while (bench::Now() < end) {
+    while (op::Now() < end) {
         // A few actions on a quiet line, then a few while one kind of fault is on.
         const int quiet = 1 + static_cast<int>(rng_() % 4);
-        for (int i = 0; i < quiet && bench::Now() < end; ++i) {
+        for (int i = 0; i < quiet && op::Now() < end; ++i) {
             const Act act = pick(mustSucceedNext);
             kind_ = kClean;
             const Outcome out = perform(act);
             check(act, out, kClean, true);
             mustSucceedNext = false;
         }
-        if (rssEarly == 0 && bench::Now() >= rssEarlyAt) rssEarly = bench::CurrentRssMb();
-        if (bench::Now() >= end) break;
+        if (rssEarly == 0 && op::Now() >= rssEarlyAt) rssEarly = op::CurrentRssMb();
+        if (op::Now() >= end) break;
 
         const auto fault = static_cast<Fault>(1 + rng_() % (kFaults - 1));
         kind_ = fault;
@@ -591,8 +590,8 @@ int Soak::run() {
     }
     finished = true;
     watchdog.join();
-    const double rssEnd = bench::CurrentRssMb();
-    const bench::Usage usageEnd = bench::TakeUsage();
+    const double rssEnd = op::CurrentRssMb();
+    const op::Usage usageEnd = op::TakeUsage();
 
     std::printf("\nsoak: %.0f s, seed %llu\n", opt_.seconds, opt_.seed);
     std::printf("actions done:        %ld\n", actions_);

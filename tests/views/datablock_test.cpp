@@ -8,8 +8,7 @@
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 #include "views/datablock.h"
 
 #include <array>

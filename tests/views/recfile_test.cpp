@@ -4,8 +4,7 @@
 #include "app/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 #include "views/datablock.h"
 
 #include <QTemporaryDir>
