@@ -14,7 +14,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include <fcntl.h>
@@ -138,7 +137,8 @@ TEST_F(Transfer, FileSavedFromThePanelsLoadsBackTheSameValues) {
     EXPECT_EQ(op::Status(), "Error writing parameter-file - not saved!");
 }
 
-// A load takes the low 16 bits of positions 2 to 16, or nothing at all; it never stalls.
+// A load takes the low 16 bits of positions 2 to 16, or nothing at all; it never stalls. (The
+// param_file fuzz target's replayed corpus holds many more kinds of broken file.)
 TEST_F(Transfer, LoadTakesTheWholeParameterSetOrNothing) {
     using Make = std::function<void(const std::string&)>;
     const auto text = [](std::string content) {
@@ -155,10 +155,6 @@ TEST_F(Transfer, LoadTakesTheWholeParameterSetOrNothing) {
         odd += std::to_string(i) + "\n";
     for (int i = 17; i <= 32; ++i)
         odd += "4000000000 ";
-    std::string binary(4096, '\0');
-    std::mt19937 rng(5);
-    for (char& c : binary)
-        c = static_cast<char>(rng());
     const struct {
         const char* name;
         Make make; // null: no file
@@ -166,24 +162,14 @@ TEST_F(Transfer, LoadTakesTheWholeParameterSetOrNothing) {
         bool unreadable = false; // read with no permission
     } rows[] = {
         {"missing", nullptr},
-        {"empty", text("")},
         {"31 numbers", text(numbers(31, "0"))},
         {"not numbers", text("0 500 nine hundred 600 950")},
-        {"negative numbers", text(numbers(32, "-1"))},
-        {"2^32", text(numbers(32, "4294967296"))},
         {"far above 2^32", text(numbers(32, "99999999999999999999999"))},
-        {"binary", text(binary)},
         {"100 MB of digits",
          [](const std::string& p) {
              std::ofstream out(p, std::ios::binary);
-             const std::string block(1 << 20, '7');
              for (int i = 0; i < 100; ++i)
-                 out << block;
-         }},
-        {"100 MB of zero bytes",
-         [](const std::string& p) {
-             std::ofstream(p).close();
-             fs::resize_file(p, 100u << 20);
+                 out << std::string(1 << 20, '7');
          }},
         {"a directory", [](const std::string& p) { fs::create_directory(p); }},
         {"no read permission",

@@ -133,18 +133,6 @@ TEST_F(Live, SilentLineEndsTheLoopTwoSecondsAfterTheLastRequest) {
     EXPECT_TRUE(op::Dimmed(panelHandle, PANEL_BTNDATA));
 }
 
-TEST(LiveHistory, ShiftMovesTheValuesAndRefusesWholeShifts) {
-    const struct {
-        int shifts, status;
-        std::vector<double> expected; // of input 1 2 3 4 5
-    } rows[] = {{-1, 0, {2, 3, 4, 5, 0}}, {2, 0, {0, 0, 1, 2, 3}}, {5, -20102, {1, 2, 3, 4, 5}}};
-    for (const auto& row : rows) {
-        double data[5] = {1, 2, 3, 4, 5};
-        EXPECT_EQ(Shift(data, 5, row.shifts, data), row.status);
-        EXPECT_EQ(std::vector<double>(data, data + 5), row.expected) << row.shifts;
-    }
-}
-
 class PacedLive : public Live {
 protected:
     bool Paced() const override { return true; }
