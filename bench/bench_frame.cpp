@@ -17,12 +17,9 @@
 #include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/testing.h"
-#include "sim/controller_model.h"
 #include "sim/frame.h"
-#include "sim/frame_assembler.h"
-#include "sim/pty.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/harness/operator.h"
+#include "tests/harness/program.h"
 #include "views/live.h"
 
 #include <QAbstractEventDispatcher>
@@ -30,15 +27,12 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -56,58 +50,6 @@ double ThreadCpu() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
-
-bool WriteAll(int fd, const sim::Bytes& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            return false;
-        } else {
-            pollfd p{fd, POLLOUT, 0};
-            poll(&p, 1, 10);
-        }
-    }
-    return true;
-}
-
-void Drain(int fd) {
-    char buf[4096];
-    while (read(fd, buf, sizeof buf) > 0) {
-    }
-}
-
-// The controller's side of the program's start-up (echo, pages, firmware), answered at once
-// from the master side of the pseudo-terminal until stopped.
-class StartUpAnswers {
-public:
-    StartUpAnswers(int master, sim::ControllerModel& model)
-        : thread_([this, master, &model] { run(master, model); }) {}
-    ~StartUpAnswers() {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    void run(int master, sim::ControllerModel& model) {
-        sim::FrameAssembler frames(std::chrono::milliseconds(100));
-        std::uint8_t buf[512];
-        while (!stop_) {
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 10) <= 0) continue;
-            const ssize_t n = read(master, buf, sizeof buf);
-            if (n <= 0) continue;
-            const auto now = sim::Clock::now();
-            for (ssize_t i = 0; i < n; ++i)
-                if (auto frame = frames.push(buf[i], now, now))
-                    WriteAll(master, model.handle(frame->bytes));
-        }
-    }
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 struct Sample {
     double total, notify, plot, paint, cpu;
@@ -144,21 +86,13 @@ int main(int argc, char** argv) {
         "decoder, history shift, strip chart, indicators and repaint (offscreen)",
         frames));
     try {
-        sim::Pty pty;
+        op::BareLine line;
         // Opened before the program takes the device for itself: tells when a frame's bytes
         // are there for the program to read.
-        const int probe = open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        const int probe = open(line.device().c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
         if (probe < 0) throw std::runtime_error("cannot open the pseudo-terminal");
-        const int master = pty.masterFd();
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-        sim::ControllerModel model;
-        op::MapPort(1, pty.slavePath());
-        bool started;
-        {
-            StartUpAnswers answers(master, model);
-            started = bench::StartProgram();
-        }
-        if (!started) throw std::runtime_error("the program did not start on the pseudo-terminal");
+        if (const std::string why = line.StartProgram(); !why.empty())
+            throw std::runtime_error("the program did not start: " + why);
 
         // The live view as Run leaves it: graph source 0, the RAW strip chart shown, the XY
         // graph hidden. Without a line the loop is stopped by hand.
@@ -166,7 +100,7 @@ int main(int argc, char** argv) {
         op::At(0.2, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
         op::Click(panelHandle, PANEL_BTNRUN);
         op::Pump(0.2);
-        Drain(master);
+        line.Drain();
 
         bench::PaintCounter paints(CtrlWidget(panelHandle, PANEL_STRIPCHART_RAW));
         QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
@@ -175,7 +109,7 @@ int main(int argc, char** argv) {
         samples.reserve(static_cast<std::size_t>(frames));
         int unpainted = 0;
         for (int i = 0; i < kWarmUpFrames + frames; ++i) {
-            if (!WriteAll(master, model.handle(request)))
+            if (!line.Write(line.model().handle(request)))
                 throw std::runtime_error("cannot write to the pseudo-terminal");
             // Wait (not timed) until the whole frame is readable on the program's side.
             for (int queued = 0; queued < 36;) {

@@ -11,7 +11,7 @@
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
+#include "tests/harness/operator.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -13,7 +13,7 @@
 #include "bench/support/program.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
+#include "tests/harness/operator.h"
 #include "views/live.h"
 
 #include <QTimer>

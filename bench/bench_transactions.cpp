@@ -18,7 +18,7 @@
 #include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
+#include "tests/harness/operator.h"
 
 #include <QApplication>
 #include <QEvent>

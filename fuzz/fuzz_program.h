@@ -1,5 +1,5 @@
-// Support shared by the fuzz targets: the operator program started offscreen on a pseudo-terminal
-// (its start-up answered by a small peer), the far end of that line, a scratch file, and the
+// Support shared by the fuzz targets: the operator program started offscreen on a bare
+// pseudo-terminal by the program harness, the far end of that line, a scratch file, and the
 // failure report that ends a run when an invariant does not hold.
 #pragma once
 
@@ -10,9 +10,8 @@
 namespace fuzz {
 
 // Starts the GUI run-time (offscreen unless a platform is chosen) and the operator program on
-// port 1 = a fresh pseudo-terminal, answering its start-up (echo, both parameter pages, firmware
-// text). Runs once per process; later calls return at once. A start-up that fails ends the
-// process.
+// port 1 = a fresh pseudo-terminal, its start-up answered by the harness. Runs once per process;
+// later calls return at once. A start-up that fails ends the process.
 void StartProgram();
 
 // Reads and discards whatever the program has written to the line so far.

@@ -46,27 +46,11 @@ Bytes encodeWords(std::span<const std::uint16_t> words) {
     return out;
 }
 
-std::vector<std::uint16_t> decodeWords(std::span<const std::uint8_t> bytes) {
-    std::vector<std::uint16_t> out(bytes.size() / 2);
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<std::uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
-    return out;
-}
-
 Bytes encodeFirmwareText(std::string_view text) {
     std::array<std::uint16_t, kFirmwareWords> words{};
     for (std::size_t i = 0; i < text.size() && i < kFirmwareWords; ++i)
         words[i] = static_cast<std::uint8_t>(text[i]);
     return encodeWords(words);
-}
-
-std::string decodeFirmwareText(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::size_t i = 1; i < bytes.size() && text.size() < kFirmwareWords; i += 2) {
-        if (bytes[i] == 0) break;
-        text.push_back(static_cast<char>(bytes[i]));
-    }
-    return text;
 }
 
 std::string hexString(std::span<const std::uint8_t> bytes, std::size_t maxBytes) {

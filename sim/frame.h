@@ -59,14 +59,10 @@ Frame decodeFrame(std::span<const std::uint8_t> bytes);
 
 // Big-endian words without header (firmware and data-block replies).
 Bytes encodeWords(std::span<const std::uint16_t> words);
-// Decodes bytes.size() / 2 words; an odd last byte is ignored.
-std::vector<std::uint16_t> decodeWords(std::span<const std::uint8_t> bytes);
 
 // 64-byte firmware reply: character i in the low byte of word i, high bytes 0, the rest of the
 // 32 words 0. A text longer than 32 characters is cut to 32.
 Bytes encodeFirmwareText(std::string_view text);
-// The low bytes of the words up to the first zero low byte (at most 32 characters).
-std::string decodeFirmwareText(std::span<const std::uint8_t> bytes);
 
 // "00 55 00 05 ..." for logs.
 std::string hexString(std::span<const std::uint8_t> bytes, std::size_t maxBytes = 160);

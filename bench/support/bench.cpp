@@ -12,12 +12,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
-#include <iostream>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -26,22 +23,6 @@
 namespace bench {
 
 namespace {
-
-double Seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-// Value of a "Name:   123 kB" line of /proc/self/status, in MB; -1 when absent.
-double StatusMb(const char* name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(name) + ":";
-    while (std::getline(status, line)) {
-        if (line.rfind(prefix, 0) != 0) continue;
-        return std::strtod(line.c_str() + prefix.size(), nullptr) / 1024.0;
-    }
-    return -1;
-}
 
 std::string SelfPath() {
     char path[4096];
@@ -52,32 +33,6 @@ std::string SelfPath() {
 }
 
 } // namespace
-
-double Now() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-Usage TakeUsage() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    Usage u;
-    u.wall = Now();
-    u.cpu = Seconds(ru.ru_utime) + Seconds(ru.ru_stime);
-    // The kernel's high-water mark of the resident set, the same count as VmRSS.
-    u.peakRssMb = StatusMb("VmHWM");
-    return u;
-}
-
-double CpuShare(const Usage& from, const Usage& to) {
-    const double wall = to.wall - from.wall;
-    return wall > 0 ? (to.cpu - from.cpu) / wall : 0.0;
-}
-
-double CurrentRssMb() {
-    return StatusMb("VmRSS");
-}
 
 double MillisecondWaitLoopShare(double seconds) {
     const Usage from = TakeUsage();
@@ -129,11 +84,6 @@ std::string ProgramDirectory() {
     const std::string self = SelfPath();
     const auto slash = self.find_last_of('/');
     return slash == std::string::npos ? "." : self.substr(0, slash);
-}
-
-void UseOffscreenPlatform() {
-    const char* chosen = std::getenv("QT_QPA_PLATFORM");
-    if (!chosen || !*chosen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,9 @@
 // the program; the simulator always runs in another process.
 #pragma once
 
+#include "tests/harness/program.h"
+#include "tests/harness/usage.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -23,21 +26,13 @@ inline double LineSeconds(double bytes) {
     return bytes / kLineBytesPerSecond;
 }
 
-// Seconds on the monotonic clock that every process of the machine shares (the program's Timer
-// reads the same clock), so that a child's readings compare with the parent's.
-double Now();
-
-// The calling process's own use of the processor and memory.
-struct Usage {
-    double wall = 0;      // Now()
-    double cpu = 0;       // user + system seconds of all its threads
-    double peakRssMb = 0; // highest resident set so far
-};
-Usage TakeUsage();
-// Processor share of one core over the interval between two samples.
-double CpuShare(const Usage& from, const Usage& to);
-// Resident set now, MB.
-double CurrentRssMb();
+// Clocks and the process's own usage figures come from the program harness.
+using op::CpuShare;
+using op::CurrentRssMb;
+using op::Now;
+using op::TakeUsage;
+using op::Usage;
+using op::UseOffscreenPlatform;
 
 // The processor share of a loop that does nothing but wait a millisecond at a time (one ppoll
 // each), for `seconds`: what this machine charges for the thousand wake-ups a second of an event
@@ -53,9 +48,6 @@ double BareClientFrameRate(const std::string& device, double seconds);
 // The directory of the running benchmark program, where the simulator and the panel description
 // lie as well.
 std::string ProgramDirectory();
-
-// Chooses Qt's offscreen platform unless one is chosen already. Before the application object.
-void UseOffscreenPlatform();
 
 // The controller simulator (evok-vx12-sim) as a separate process on a pseudo-terminal, paced at
 // 19200 baud or unpaced. The device path is a symbolic link the simulator keeps.

@@ -1,11 +1,9 @@
 #include "bench/support/program.h"
 
-#include "app/shell.h"
 #include "bench/support/bench.h"
-#include "ground/EVOKVX12TWATCHV11.h"
-#include "link/com232.h"
 #include "runtime/events.h"
-#include "runtime/panel.h"
+#include "tests/harness/operator.h"
+#include "tests/harness/program.h"
 
 #include <QEvent>
 #include <QTimer>
@@ -17,17 +15,10 @@
 namespace bench {
 
 bool StartProgram() {
-    UseOffscreenPlatform();
-    if (evok::StartUp() != 0) {
-        std::fprintf(stderr, "benchmark: the program did not start (panel description?)\n");
-        return false;
-    }
-    if (evok::szVersion[0] == '\0') {
-        std::fprintf(stderr, "benchmark: no controller on port 1: status \"%s\"\n",
-                     StatusText().c_str());
-        return false;
-    }
-    return true;
+    const std::string why = op::StartProgram();
+    if (!why.empty())
+        std::fprintf(stderr, "benchmark: the program did not start: %s\n", why.c_str());
+    return why.empty();
 }
 
 void RunMainLoop(double seconds) {
@@ -37,9 +28,7 @@ void RunMainLoop(double seconds) {
 }
 
 std::string StatusText() {
-    char text[512] = "";
-    GetCtrlVal(evok::panelHandle, evok::PANEL_STATUS, text, sizeof text);
-    return text;
+    return op::Status();
 }
 
 PaintCounter::PaintCounter(QWidget* widget) {

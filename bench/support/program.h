@@ -10,9 +10,8 @@ class QWidget;
 
 namespace bench {
 
-// The operator program's start-up (evok::StartUp) on port 1 as mapped by EVOK_COM1, on Qt's
-// offscreen platform unless another is chosen. True when it started and proved the line (the
-// firmware text was read); otherwise says why on standard error.
+// The harness's op::StartProgram (port 1 as EVOK_COM1 maps it, offscreen unless a platform is
+// chosen). True when it started and proved the line; otherwise says why on standard error.
 bool StartProgram();
 
 // Runs the program's main event loop (RunUserInterface), as the program does while the operator

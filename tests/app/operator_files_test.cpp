@@ -4,8 +4,7 @@
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/files.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <sys/fsuid.h>
 #include <sys/resource.h>

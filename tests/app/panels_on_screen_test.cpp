@@ -5,8 +5,7 @@
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -4,17 +4,13 @@
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "params/paramset.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
-
-#include <functional>
-#include <memory>
 
 namespace evok {
 namespace {
@@ -26,9 +22,7 @@ TEST_F(Shell, OneChangeOfTheComSelectionSetsTheLineUpTwice) {
     op::Click(panelHandle, PANEL_RBTEEPROM);
     ASSERT_EQ(target, EEPROM);
     ClearRequests();
-
     op::SelectRing(panelHandle, PANEL_DROPDCOM, 2);
-
     EXPECT_EQ(com, 2);
     EXPECT_EQ(Orders(), (std::vector<std::uint16_t>{5, 2, 2, 7, 5, 2, 2, 7}));
     EXPECT_EQ(op::Status(), sim::ControllerModel::kDefaultFirmware);
@@ -39,41 +33,21 @@ TEST_F(Shell, OneChangeOfTheComSelectionSetsTheLineUpTwice) {
 
 TEST_F(Shell, ParaIIToggleShowsThePanelAndItsCloseBoxHidesIt) {
     QWidget* popup = PanelWidget(panelPopUp);
-    op::Click(panelHandle, PANEL_TOGBTNPARAII);
-    EXPECT_TRUE(popup->isVisible());
-    EXPECT_EQ(op::IntValue(panelHandle, PANEL_TOGBTNPARAII), 1);
-
-    op::CloseWindow(panelPopUp);
-    EXPECT_FALSE(popup->isVisible());
-    EXPECT_EQ(op::IntValue(panelHandle, PANEL_TOGBTNPARAII), 0);
-
-    op::Click(panelHandle, PANEL_TOGBTNPARAII);
-    EXPECT_TRUE(popup->isVisible());
-    op::Click(panelHandle, PANEL_TOGBTNPARAII);
-    EXPECT_FALSE(popup->isVisible());
-}
-
-// Runs the whole program; `operate` runs once the main panel is shown.
-int RunProgram(const std::string& device, std::function<void()> operate) {
-    op::MapPort(1, device);
-    auto started = std::make_shared<std::function<void()>>();
-    // The check holds itself only weakly: a strong self-reference would never be freed.
-    *started = [weak = std::weak_ptr<std::function<void()>>(started), operate] {
-        const auto self = weak.lock();
-        if (!self) return;
-        QWidget* main = PanelWidget(panelHandle);
-        if (main == nullptr || !main->isVisible()) {
-            op::At(0.02, *self);
-            return;
-        }
-        operate();
-    };
-    op::At(0.02, *started);
-    return WinMain();
+    for (bool close : {true, false}) {
+        op::Click(panelHandle, PANEL_TOGBTNPARAII);
+        EXPECT_TRUE(popup->isVisible());
+        EXPECT_EQ(op::IntValue(panelHandle, PANEL_TOGBTNPARAII), 1);
+        if (close)
+            op::CloseWindow(panelPopUp);
+        else
+            op::Click(panelHandle, PANEL_TOGBTNPARAII);
+        EXPECT_FALSE(popup->isVisible());
+        EXPECT_EQ(op::IntValue(panelHandle, PANEL_TOGBTNPARAII), 0);
+    }
 }
 
 TEST(ClosingTheProgram, EndsWithZeroAlsoInTheMiddleOfAWait) {
-    struct Row {
+    const struct {
         const char* name;
         int button;
         bool mute;
@@ -82,31 +56,35 @@ TEST(ClosingTheProgram, EndsWithZeroAlsoInTheMiddleOfAWait) {
         {"parameter read waiting for its reply", PANEL_BTN14, true},
         {"live loop running", PANEL_BTNRUN, false},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         sim::Simulator sim;
+        op::MapPort(1, sim.devicePath());
         bool closed = false;
-        int result = RunProgram(sim.devicePath(), [&] {
+        // Once the main panel is shown, the operator acts and closes the window 0.3 s later.
+        std::function<void()> operate = [&] {
+            if (PanelWidget(panelHandle) == nullptr || !PanelWidget(panelHandle)->isVisible())
+                return op::At(0.02, operate);
             sim.line().setMuted(row.mute);
             op::At(0.3, [&] {
                 closed = true;
                 op::CloseWindow(panelHandle);
             });
             if (row.button >= 0) op::Click(panelHandle, row.button);
-        });
+        };
+        op::At(0.02, operate);
+        EXPECT_EQ(WinMain(), 0);
         EXPECT_TRUE(closed);
-        EXPECT_EQ(result, 0);
         EXPECT_EQ(PanelWidget(panelHandle), nullptr);
     }
 }
 
 TEST(ClosingTheProgram, MissingPanelDescriptionEndsWithMinusOne) {
     QTemporaryDir dir;
-    const QString program = QCoreApplication::applicationDirPath() + "/evok-vx12-trace-watch";
     const QString copy = dir.filePath("evok-vx12-trace-watch");
-    ASSERT_TRUE(QFile::copy(program, copy));
+    ASSERT_TRUE(
+        QFile::copy(QCoreApplication::applicationDirPath() + "/evok-vx12-trace-watch", copy));
     QProcess process;
-    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     process.start(copy, {});
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

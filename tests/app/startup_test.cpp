@@ -8,8 +8,7 @@
 #include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,50 +18,35 @@
 namespace evok {
 namespace {
 
-const unsigned short kUirValues[15] = {500, 900, 600, 950, 0, 1, 100, 8, 1, 0, 0, 0, 0, 500, 0};
-
-// The fifteen parameter controls in page-0 word order.
-std::vector<int> PanelParameters() {
-    const std::pair<int*, int> controls[15] = {{&panelHandle, PANEL_NUM_POWERA},
-                                               {&panelHandle, PANEL_NUM_THRESHOLD1},
-                                               {&panelHandle, PANEL_NUM_THRESHOLD2},
-                                               {&panelPopUp, POPUP_TRIGLVLA},
-                                               {&panelHandle, PANEL_NUM_DELTAT},
-                                               {&panelPopUp, POPUP_POLARITY},
-                                               {&panelPopUp, POPUP_HOLD},
-                                               {&panelPopUp, POPUP_AVERAGE},
-                                               {&panelHandle, PANEL_HWMODE},
-                                               {&panelPopUp, POPUP_EVALMODE},
-                                               {&panelPopUp, POPUP_TRIGMODE},
-                                               {&panelPopUp, POPUP_OUTMODE},
-                                               {&panelPopUp, POPUP_ANAMODE},
-                                               {&panelHandle, PANEL_NUM_SDELAY},
-                                               {&panelHandle, PANEL_MAXMODE}};
-    std::vector<int> values;
-    for (const auto& [panel, control] : controls)
-        values.push_back(op::IntValue(*panel, control));
-    return values;
-}
-
 class StartUp : public op::ProgramWithSim {};
 
 TEST_F(StartUp, ReadsTheControllersParametersAndFirmwareTextAfterTheEcho) {
     EXPECT_EQ(op::Status(), sim::ControllerModel::kDefaultFirmware);
     EXPECT_EQ(std::string(szVersion), sim::ControllerModel::kDefaultFirmware);
+    EXPECT_EQ(Orders(), (std::vector<std::uint16_t>{5, 2, 2, 7}));
+    // Parameters of both panels, by their place in page 0.
     const sim::Parameters controller = sim::ControllerModel::startValues();
-    EXPECT_EQ(PanelParameters(), std::vector<int>(controller.begin(), controller.end()));
+    const struct {
+        int* panel;
+        int control, word;
+    } shown[] = {{&panelHandle, PANEL_NUM_POWERA, 1}, {&panelPopUp, POPUP_TRIGLVLA, 4},
+                 {&panelHandle, PANEL_NUM_DELTAT, 5}, {&panelPopUp, POPUP_HOLD, 7},
+                 {&panelPopUp, POPUP_AVERAGE, 8},     {&panelHandle, PANEL_NUM_SDELAY, 14}};
+    for (const auto& s : shown)
+        EXPECT_EQ(op::IntValue(*s.panel, s.control), controller[s.word - 1]) << "word " << s.word;
     EXPECT_EQ(target, RAM);
     EXPECT_TRUE(PanelWidget(panelHandle)->isVisible());
     EXPECT_FALSE(PanelWidget(panelPopUp)->isVisible());
-
-    const std::vector<sim::RequestRecord> requests = sim_->model().requests();
-    EXPECT_EQ(Orders(), (std::vector<std::uint16_t>{5, 2, 2, 7}));
     // The echo and the page-0 read carry the panel values as loaded; page 1 is 1 and zeros.
+    const std::vector<sim::RequestRecord> requests = sim_->model().requests();
     for (int r = 0; r < 3; ++r) {
-        EXPECT_EQ(op::Word(requests[r].bytes, 0), r == 2 ? 1 : 0);
-        for (int i = 0; i < 15; ++i) {
-            EXPECT_EQ(op::Word(requests[r].bytes, i + 1), r == 2 ? 0 : kUirValues[i]) << r;
-        }
+        std::vector<std::uint16_t> words;
+        for (int i : {0, 1, 2, 14})
+            words.push_back(op::Word(requests[r].bytes, i));
+        const std::vector<std::uint16_t> expected =
+            r == 2 ? std::vector<std::uint16_t>{1, 0, 0, 0}
+                   : std::vector<std::uint16_t>{0, 500, 900, 500};
+        EXPECT_EQ(words, expected) << "request " << r;
     }
 }
 
@@ -70,7 +54,7 @@ TEST(StartUpLineCheck, JudgedByDataWordZeroAndNeverFatal) {
     sim::Bytes otherHeader = op::Frame(5, {0x00AA});
     otherHeader[0] = 0x12;
     otherHeader[1] = 0x34;
-    struct Row {
+    const struct {
         const char* name;
         sim::Bytes echo;    // empty: no reply at all
         const char* device; // null: the peer
@@ -84,7 +68,7 @@ TEST(StartUpLineCheck, JudgedByDataWordZeroAndNeverFatal) {
         {"other header, word 0 0x00AA", otherHeader, nullptr, "PEER", 4 * 36},
         {"missing device", {}, "/dev/evok-no-such-device", "Cannot open port", 0},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         sim::ScriptedPeer peer;
         if (!row.device) peer.expect(36, 5).reply(row.echo);
@@ -100,7 +84,7 @@ TEST(StartUpLineCheck, JudgedByDataWordZeroAndNeverFatal) {
         EXPECT_EQ(op::Status(), row.status);
         EXPECT_EQ(peer.receivedBytes().size(), row.bytesReceived);
         EXPECT_TRUE(PanelWidget(panelHandle)->isVisible());
-        EXPECT_EQ(PanelParameters()[0], row.bytesReceived > 36 ? 700 : 500);
+        EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), row.bytesReceived > 36 ? 700 : 500);
     }
 }
 
@@ -125,8 +109,7 @@ TEST(InitVars, PanelValuesWinOverDefaults) {
     panelHandle = LoadPanel(0, kPanelFile, PANEL);
     panelPopUp = LoadPanel(0, kPanelFile, POPUP);
     SetProgramDirectoryForTesting("");
-    ASSERT_GE(panelHandle, 0);
-    ASSERT_GE(panelPopUp, 0);
+    ASSERT_GE(std::min(panelHandle, panelPopUp), 0);
     InitVars();
     EXPECT_EQ(powerA, 700);
     EXPECT_EQ(thd1, 900);

@@ -7,8 +7,7 @@
 #include "link/line.h"
 #include "params/pages.h"
 #include "params/paramset.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 
 #include <array>
 #include <random>

@@ -1,20 +1,30 @@
 // Moving the parameter set between the panels and the controller's RAM or EEPROM or a parameter
-// file, as the operator does it with the target buttons, Send and Get.
-#include "app/shell.h"
+// file, as the operator does it with the target buttons, Send and Get; files that are not what
+// they should be, and long and unusual paths.
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "app/shell.h"
+#include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "runtime/timing.h"
+#include "tests/support/support.h"
 
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace evok {
 namespace {
+
+namespace fs = std::filesystem;
 
 class Transfer : public op::ProgramWithSim {
 protected:
@@ -23,7 +33,13 @@ protected:
         op::EnterNumber(panelHandle, PANEL_NUM_POWERA, power);
         op::EnterNumber(panelPopUp, POPUP_HOLD, holdValue);
     }
-    std::string File(const char* name) { return dir_.filePath(name).toStdString(); }
+    std::string File(const std::string& name) { return dir_.filePath(name.c_str()).toStdString(); }
+    // The operator picks the file target and then Get or Send, answering the dialog.
+    void FileAction(int button, int answer, const std::string& path) {
+        if (target != DATFILE) op::Click(panelHandle, PANEL_RBTFILE);
+        QueueFileSelectAnswer(answer, path);
+        op::Click(panelHandle, button);
+    }
     QTemporaryDir dir_;
 };
 
@@ -35,13 +51,19 @@ std::string DialogSettings(const FileSelectCall& c) {
     return s.str();
 }
 
+// The fifteen parameters as the variables hold them.
+std::vector<unsigned short> Parameters() {
+    CopyVarsToPP(0);
+    return {pp + 1, pp + PNUM};
+}
+
 TEST_F(Transfer, SendWritesBothPagesToRamOrEepromButNotFromTheKeyboard) {
-    struct Row {
+    const struct {
         int radio;
         std::uint16_t order;
         bool eeprom;
     } rows[] = {{PANEL_RBTRAM, 1, false}, {PANEL_RBTEEPROM, 3, true}};
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.order);
         if (op::IntValue(panelHandle, row.radio) == 0) op::Click(panelHandle, row.radio);
         EditPanels(1111, 77);
@@ -54,15 +76,17 @@ TEST_F(Transfer, SendWritesBothPagesToRamOrEepromButNotFromTheKeyboard) {
         const std::vector<sim::RequestRecord> requests = sim_->model().requests();
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_EQ(Orders(), (std::vector<std::uint16_t>{row.order, row.order}));
-        EXPECT_EQ(op::Word(requests[0].bytes, 0), 0);
-        EXPECT_EQ(op::Word(requests[0].bytes, 1), 1111);
-        EXPECT_EQ(op::Word(requests[0].bytes, 7), 77);
-        EXPECT_EQ(op::Word(requests[1].bytes, 0), 1);
+        const sim::Bytes page0 = requests[0].bytes, page1 = requests[1].bytes;
+        EXPECT_EQ((std::vector{op::Word(page0, 0), op::Word(page0, 1), op::Word(page0, 7)}),
+                  (std::vector<std::uint16_t>{0, 1111, 77}));
+        EXPECT_EQ(op::Word(page1, 0), 1);
         for (int i = 1; i < 16; ++i)
-            EXPECT_EQ(op::Word(requests[1].bytes, i), 0);
+            EXPECT_EQ(op::Word(page1, i), 0);
         // The 0.1 s pause between the pages, less what a loaded machine may take to notice the
         // first page's bytes (without the pause the pages are 19 ms apart).
-        EXPECT_GE(sim::secondsBetween(requests[0].firstByte, requests[1].firstByte), 0.09);
+        const double pause = sim::secondsBetween(requests[0].firstByte, requests[1].firstByte);
+        EXPECT_GE(pause, 0.09);
+        EXPECT_LT(pause, 0.3);
         EXPECT_EQ(op::Status(), "Transmit para Ok!");
         const sim::Parameters stored =
             row.eeprom ? sim_->model().eepromParameters() : sim_->model().ramParameters();
@@ -85,16 +109,12 @@ TEST_F(Transfer, GetFromRamShowsTheControllersValuesOnBothPanels) {
 }
 
 TEST_F(Transfer, FileSavedFromThePanelsLoadsBackTheSameValues) {
-    op::Click(panelHandle, PANEL_RBTFILE);
-    ASSERT_EQ(target, DATFILE);
     EditPanels(65535, 3);
-    QueueFileSelectAnswer(2, File("plant.cfg"));
-    op::Click(panelHandle, PANEL_BTNSEND);
+    FileAction(PANEL_BTNSEND, 2, File("plant.cfg"));
     EXPECT_EQ(op::Status(), "Transmit...");
     const std::string settings =
         std::string(proj_dir) + "|VX12para.cfg|*.cfg|E-VOK-VX12 Parameter File|";
     EXPECT_EQ(DialogSettings(LastFileSelectCall()), settings + "00111");
-
     // 32 numbers, five characters wide, one per line: page 0, then page 1.
     std::ifstream in(File("plant.cfg"));
     std::vector<std::string> lines;
@@ -106,87 +126,146 @@ TEST_F(Transfer, FileSavedFromThePanelsLoadsBackTheSameValues) {
     EXPECT_EQ(lines[0] + lines[1] + lines[7] + lines[16], "    065535    3    1");
 
     EditPanels(1, 1);
-    QueueFileSelectAnswer(1, File("plant.cfg"));
-    op::Click(panelHandle, PANEL_BTN14);
+    FileAction(PANEL_BTN14, 1, File("plant.cfg"));
     EXPECT_EQ(DialogSettings(LastFileSelectCall()), settings + "30111");
     EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), 65535);
     EXPECT_EQ(op::IntValue(panelPopUp, POPUP_HOLD), 3);
     EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_THRESHOLD1), 880);
+
+    std::ofstream(File("not-a-directory")) << "x";
+    FileAction(PANEL_BTNSEND, 2, File("not-a-directory") + "/para.cfg");
+    EXPECT_EQ(op::Status(), "Error writing parameter-file - not saved!");
 }
 
-TEST_F(Transfer, LoadTakesTheLow16BitsOfPositions2To16OrNothingAtAll) {
+// A load takes the low 16 bits of positions 2 to 16, or nothing at all; it never stalls. (The
+// param_file fuzz target's replayed corpus holds many more kinds of broken file.)
+TEST_F(Transfer, LoadTakesTheWholeParameterSetOrNothing) {
+    using Make = std::function<void(const std::string&)>;
+    const auto text = [](std::string content) {
+        return [content](const std::string& p) { std::ofstream(p, std::ios::binary) << content; };
+    };
+    const auto numbers = [](int count, const std::string& first) {
+        std::string s = first + "\n";
+        for (int i = 1; i < count; ++i)
+            s += std::to_string(100 + i) + "\n";
+        return s;
+    };
     std::string odd = "99999\n70000\n";
     for (int i = 3; i <= 16; ++i)
         odd += std::to_string(i) + "\n";
     for (int i = 17; i <= 32; ++i)
         odd += "4000000000 ";
-    struct Row {
+    const struct {
         const char* name;
-        const char* content; // null: no file
-        int answer;
-        int powerA;
-        const char* status;
+        Make make; // null: no file
+        int answer = 1;
+        bool unreadable = false; // read with no permission
     } rows[] = {
-        {"cancelled", "", 0, 520, "Receive..."},
-        {"missing", nullptr, 1, 520, "Error reading parameter-file - not loaded!"},
-        {"empty", "", 1, 520, "Error reading parameter-file - not loaded!"},
-        {"31 numbers",
-         "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 "
-         "27 28 29 30",
-         1, 520, "Error reading parameter-file - not loaded!"},
-        {"not numbers", "0 500 nine hundred 600 950", 1, 520,
-         "Error reading parameter-file - not loaded!"},
-        {"odd values", odd.c_str(), 1, 4464, "Receive..."},
+        {"missing", nullptr},
+        {"31 numbers", text(numbers(31, "0"))},
+        {"not numbers", text("0 500 nine hundred 600 950")},
+        {"far above 2^32", text(numbers(32, "99999999999999999999999"))},
+        {"100 MB of digits",
+         [](const std::string& p) {
+             std::ofstream out(p, std::ios::binary);
+             for (int i = 0; i < 100; ++i)
+                 out << std::string(1 << 20, '7');
+         }},
+        {"a directory", [](const std::string& p) { fs::create_directory(p); }},
+        {"no read permission",
+         [&](const std::string& p) {
+             text(numbers(32, "0"))(p);
+             chmod(p.c_str(), 0);
+         },
+         1, true},
+        {"cancelled", text(odd), 0},
+        {"odd values", text(odd)},
     };
-    op::Click(panelHandle, PANEL_RBTFILE);
-    for (const Row& row : rows) {
+    chmod(dir_.path().toUtf8().constData(), 0755); // only the file itself keeps others out
+    const std::vector<unsigned short> before = Parameters();
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string path = File(row.name);
-        if (row.content) std::ofstream(path) << row.content;
+        if (row.make) row.make(path);
         EditPanels(1234, 5); // an edit not yet taken: replaced by the variables
-        QueueFileSelectAnswer(row.answer, path);
-        op::Click(panelHandle, PANEL_BTN14);
-        EXPECT_EQ(powerA, row.powerA);
-        EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), row.powerA);
-        EXPECT_EQ(op::Status(), row.status);
-        if (row.powerA == 4464) {
-            EXPECT_EQ(thd1, 3);
-            EXPECT_EQ(maxmode, 16);
+        // Root reads everything: take a plain user's file access for the read.
+        const bool drop = row.unreadable && geteuid() == 0;
+        if (drop) setfsuid(65534);
+        if (row.unreadable) {
+            const int fd = open(path.c_str(), O_RDONLY);
+            EXPECT_EQ(fd, -1) << "the file is readable after all";
+            if (fd >= 0) close(fd);
+        }
+        const double start = Timer();
+        FileAction(PANEL_BTN14, row.answer, path);
+        const double seconds = Timer() - start;
+        if (drop) setfsuid(0);
+        EXPECT_LT(seconds, 0.5);
+        const bool taken = std::string(row.name) == "odd values";
+        const bool rejected = !taken && row.answer == 1;
+        EXPECT_EQ(op::Status(),
+                  rejected ? "Error reading parameter-file - not loaded!" : "Receive...");
+        EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), taken ? 4464 : 520);
+        if (!taken) {
+            EXPECT_EQ(Parameters(), before);
         }
     }
+    EXPECT_EQ(thd1, 3);
+    EXPECT_EQ(maxmode, 16);
 }
 
-TEST_F(Transfer, AFileThatCannotBeWrittenSaysSo) {
-    std::ofstream(File("not-a-directory")) << "x";
-    op::Click(panelHandle, PANEL_RBTFILE);
-    QueueFileSelectAnswer(2, File("not-a-directory") + "/para.cfg");
-    op::Click(panelHandle, PANEL_BTNSEND);
-    EXPECT_EQ(op::Status(), "Error writing parameter-file - not saved!");
+// Paths with spaces, other scripts and more than 260 characters work for both file kinds.
+TEST_F(Transfer, LongAndUnusualPathsWorkForBothFileKinds) {
+    std::string deep = "Prüfstand – Linie 3/";
+    while (deep.size() < 300)
+        deep += "Unterordner mit Leerzeichen/";
+    op::Click(panelHandle, PANEL_TOGBTNPARAII);
+    for (const std::string& d : {std::string("with spaces"), std::string("Ωμέγα 測定 ä"), deep}) {
+        SCOPED_TRACE(d);
+        fs::create_directories(File(d));
+        const std::string cfg = File(d + "/Parameter Satz ö.cfg"), rec = File(d + "/Ring ü.dat");
+        op::EnterNumber(panelHandle, PANEL_NUM_POWERA, 4242);
+        FileAction(PANEL_BTNSEND, 2, cfg);
+        op::EnterNumber(panelHandle, PANEL_NUM_POWERA, 1);
+        FileAction(PANEL_BTN14, 1, cfg);
+        EXPECT_EQ(powerA, 4242);
+        EXPECT_EQ(op::Status(), "Receive...");
+
+        QueueFileSelectAnswer(2, rec);
+        op::Click(panelPopUp, POPUP_BTNRECFILE);
+        op::Click(panelPopUp, POPUP_BTNSTOREDATA);
+        std::ifstream in(rec);
+        std::string header;
+        std::getline(in, header);
+        EXPECT_EQ(header, "E-VOK-VX12-RING-BUFFER-FILE: Actual index: 0");
+    }
+    EXPECT_GT(File(deep).size(), 260u);
 }
 
 TEST_F(Transfer, TargetButtonsKeepExactlyOneOnAndFallBackToRam) {
-    struct Row {
+    const struct {
         std::vector<int> clicks;
         int target;
-        int ram, eeprom, file;
+        std::string radios; // RAM, EEPROM, file
     } rows[] = {
-        {{PANEL_RBTRAM}, RAM, 1, 0, 0},
-        {{PANEL_RBTEEPROM}, EEPROM, 0, 1, 0},
-        {{PANEL_RBTEEPROM, PANEL_RBTEEPROM}, RAM, 1, 0, 0},
-        {{PANEL_RBTFILE}, DATFILE, 0, 0, 1},
-        {{PANEL_RBTFILE, PANEL_RBTFILE}, RAM, 1, 0, 0},
-        {{PANEL_RBTEEPROM, PANEL_RBTFILE}, DATFILE, 0, 0, 1},
+        {{PANEL_RBTRAM}, RAM, "100"},
+        {{PANEL_RBTEEPROM}, EEPROM, "010"},
+        {{PANEL_RBTEEPROM, PANEL_RBTEEPROM}, RAM, "100"},
+        {{PANEL_RBTFILE}, DATFILE, "001"},
+        {{PANEL_RBTFILE, PANEL_RBTFILE}, RAM, "100"},
+        {{PANEL_RBTEEPROM, PANEL_RBTFILE}, DATFILE, "001"},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.clicks.size() * 100 + row.target);
         op::Click(panelHandle, PANEL_RBTRAM);
         if (op::IntValue(panelHandle, PANEL_RBTRAM) == 0) op::Click(panelHandle, PANEL_RBTRAM);
         for (int radio : row.clicks)
             op::Click(panelHandle, radio);
         EXPECT_EQ(target, row.target);
-        EXPECT_EQ(op::IntValue(panelHandle, PANEL_RBTRAM), row.ram);
-        EXPECT_EQ(op::IntValue(panelHandle, PANEL_RBTEEPROM), row.eeprom);
-        EXPECT_EQ(op::IntValue(panelHandle, PANEL_RBTFILE), row.file);
+        std::string radios;
+        for (int radio : {PANEL_RBTRAM, PANEL_RBTEEPROM, PANEL_RBTFILE})
+            radios += std::to_string(op::IntValue(panelHandle, radio));
+        EXPECT_EQ(radios, row.radios);
     }
 }
 

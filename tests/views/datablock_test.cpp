@@ -8,16 +8,12 @@
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 #include "views/datablock.h"
 
 #include <array>
-#include <cstdio>
 #include <numeric>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace evok {
 namespace {
@@ -73,15 +69,13 @@ void ExpectMode(int source, const unsigned short* a, const unsigned short* b, in
 std::string ReadDisplay() {
     std::ostringstream d;
     for (int control : {PANEL_BTNRUN, PANEL_BTNDATA, PANEL_BTN14})
-        d << op::Attribute(panelHandle, control, kAttrDimmed);
-    d << op::Attribute(panelPopUp, POPUP_BTNGETDATA, kAttrDimmed) << std::hex << ' '
+        d << op::Dimmed(panelHandle, control);
+    d << op::Dimmed(panelPopUp, POPUP_BTNGETDATA) << std::hex << ' '
       << op::Attribute(panelPopUp, POPUP_RINGTEXT, kAttrTextBgColor) << ' '
       << op::Attribute(panelPopUp, POPUP_RINGTEXT, kAttrTextColor) << ' '
       << op::TextValue(panelPopUp, POPUP_RINGTEXT);
     return d.str();
 }
-const std::string kBusy = "1111 ff0000 ffffff DATA-TRANSFER active ...";
-const std::string kIdle = "0000 e0e0e0 0 DATA-RING-BUFFER-256";
 
 // The program on the paced simulator with the para II panel shown.
 class DataBlockView : public op::ProgramWithSim {
@@ -100,7 +94,6 @@ protected:
                                              std::to_string(op::Word(r.bytes, 1)));
         return out;
     }
-    const std::vector<std::string> kRingRead = {"8", "9:0/2", "9:64/2", "9:128/2", "9:192/2"};
 };
 
 TEST_F(DataBlockView, RingReadThenCurveReads) {
@@ -115,14 +108,12 @@ TEST_F(DataBlockView, RingReadThenCurveReads) {
     op::At(0.01, [&] { during = ReadDisplay(); });
     const double start = Timer();
     op::Click(panelPopUp, POPUP_BTNGETDATA);
-    const double took = Timer() - start;
-    // Measurement request and reply, then four block requests and their 128-byte replies.
-    const double wire = (36 + 36 + 4 * (36 + 128)) * 10 / 19200.0;
-    std::printf("paced ring-buffer read: %.1f ms, wire time %.1f ms\n", took * 1e3, wire * 1e3);
-    EXPECT_LE(took, 1.1 * wire);
-    EXPECT_EQ(during, kBusy);
-    EXPECT_EQ(ReadDisplay(), kIdle);
-    EXPECT_EQ(Requests(), kRingRead);
+    // Measurement request and reply, then four block requests and their 128-byte replies: no
+    // wait beyond the line's own time.
+    EXPECT_LE(Timer() - start, 1.1 * (36 + 36 + 4 * (36 + 128)) * 10 / 19200.0);
+    EXPECT_EQ(during, "1111 ff0000 ffffff DATA-TRANSFER active ...");
+    EXPECT_EQ(ReadDisplay(), "0000 e0e0e0 0 DATA-RING-BUFFER-256");
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"8", "9:0/2", "9:64/2", "9:128/2", "9:192/2"}));
     // The measurement frame wrote its delta-T at index 100: the index is now 101.
     ring = sim_->model().ring();
     const Words ringRead = Y(0, kDataLen);
@@ -149,27 +140,11 @@ TEST_F(DataBlockView, RingReadThenCurveReads) {
         EXPECT_EQ(Y(0, 128), Words(curve.begin(), curve.begin() + 128));
         EXPECT_EQ(Y(128, kDataLen), Words(ringRead.begin() + 128, ringRead.end()));
         // Source 1 takes the thresholds into valREF1/2 but draws the lines the arrays held.
-        EXPECT_EQ(valREF1, source ? 333 : 1);
-        EXPECT_EQ(valREF2, source ? 444 : 2);
+        EXPECT_EQ(std::vector<int>({valREF1, valREF2}),
+                  (source ? std::vector{333, 444} : std::vector{1, 2}));
         // The cursors at T1 and T2 of the measurement frame taken before the blocks.
         ExpectMode(source, ref1.data(), ref2.data(), 30, 80);
     }
-}
-
-TEST_F(DataBlockView, RingReadWithASilentControllerStillEndsUsable) {
-    std::fill(yArrayA, yArrayA + kDataLen, 7);
-    sim_->line().setMuted(true);
-    ClearRequests();
-    std::string during;
-    op::At(0.5, [&] { during = ReadDisplay(); });
-    op::Click(panelPopUp, POPUP_BTNGETDATA); // 1.5 s for the frame, 1.5 s for each block
-    EXPECT_EQ(during, kBusy);
-    EXPECT_EQ(ReadDisplay(), kIdle);
-    EXPECT_EQ(Requests(), kRingRead) << "every block is asked for";
-    EXPECT_EQ(op::Status(), "Timeout-RS-232 while reading 64 data-words!");
-    // Each timed-out read clears words 0-127; 128-255 keep what they held.
-    EXPECT_EQ(Y(0, 128), Words(128, 0));
-    EXPECT_EQ(Y(128, kDataLen), Words(128, 7));
 }
 
 // A threshold change redraws the mode of the graph source with new reference lines; each row
@@ -207,8 +182,8 @@ TEST_F(DataBlockView, ThresholdChangeRedrawsAndCursorsStayInTheGraph) {
         EXPECT_EQ(Words(refArray1, refArray1 + kCurveLen), ref1);
         EXPECT_EQ(Words(refArray2, refArray2 + kCurveLen), ref2);
         EXPECT_EQ(std::pair(thd1, thd2), thd);
-        EXPECT_FALSE(op::Visible(panelHandle, PANEL_STRIPCHART_RAW));
-        EXPECT_FALSE(op::Visible(panelHandle, PANEL_STRIPCHART_NORM));
+        EXPECT_FALSE(op::Visible(panelHandle, PANEL_STRIPCHART_RAW) ||
+                     op::Visible(panelHandle, PANEL_STRIPCHART_NORM));
         ExpectMode(row.source, row.source == 2 ? thdArray : ref1.data(), ref2.data(), row.x1,
                    row.x2);
         // The clamped values stay in the variables.

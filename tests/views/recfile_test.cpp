@@ -4,8 +4,7 @@
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "runtime/testing.h"
-#include "tests/support/operator.h"
-#include "tests/support/program.h"
+#include "tests/support/support.h"
 #include "views/datablock.h"
 
 #include <QTemporaryDir>
@@ -15,8 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
-#include <string>
-#include <vector>
 
 #include <sys/resource.h>
 
@@ -94,11 +91,12 @@ TEST_F(RecordFile, HoldsTheLastRingReadWhereTheDialogChose) {
                               c.allowCancel, c.allowMakeDirectory}),
                   (std::array{0, 0, 1, 1, 1}));
         if (answer != 0) current = chosen;
-        EXPECT_EQ(std::string(recfile_name), current);
         EXPECT_EQ(op::TextValue(panelPopUp, POPUP_RECFILENAME), current);
         EXPECT_EQ(fs::exists(chosen), answer == 0) << "an existing choice is deleted at once";
         EXPECT_EQ(ReadAll(Path("ring.dat")), stored) << "nothing else is deleted";
     }
+    Store();
+    EXPECT_EQ(ReadAll(current), stored);
 }
 
 TEST_F(RecordFile, AStoreThatCannotBeWrittenKeepsTheOldRecordAndSaysSo) {

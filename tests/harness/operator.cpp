@@ -1,4 +1,4 @@
-#include "tests/support/operator.h"
+#include "tests/harness/operator.h"
 
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
@@ -10,15 +10,32 @@
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <QWindow>
-#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace op {
+
+namespace {
+
+std::function<void(const std::string&)> failureReport = [](const std::string& what) {
+    std::fprintf(stderr, "operator: %s\n", what.c_str());
+    std::abort();
+};
+
+void Fail(const std::string& what, int control) {
+    failureReport(what + " (control " + std::to_string(control) + ")");
+}
+
+} // namespace
+
+void SetFailureReport(std::function<void(const std::string&)> report) {
+    failureReport = std::move(report);
+}
 
 bool WaitUntil(const std::function<bool()>& done, double seconds) {
     const double end = Timer() + seconds;
@@ -39,7 +56,7 @@ void At(double seconds, std::function<void()> fn) {
 
 QWidget* Widget(int panel, int control) {
     QWidget* widget = CtrlWidget(panel, control);
-    EXPECT_NE(widget, nullptr) << "panel " << panel << " control " << control;
+    if (widget == nullptr) Fail("no such control on panel " + std::to_string(panel), control);
     return widget;
 }
 
@@ -49,9 +66,8 @@ void Click(int panel, int control) {
     // Radio buttons and check boxes react to their indicator and text, not to empty space
     // beside a short text: click where the operator aims, on the indicator.
     QPoint at = widget->rect().center();
-    if (qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget)) {
+    if (qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget))
         at.setX(std::min(8, widget->width() / 2));
-    }
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
 }
 
@@ -64,7 +80,7 @@ void PressSpace(int panel, int control) {
 
 void EnterNumber(int panel, int control, int value) {
     auto* box = qobject_cast<QAbstractSpinBox*>(Widget(panel, control));
-    ASSERT_NE(box, nullptr) << "control " << control << " is not numeric";
+    if (box == nullptr) return Fail("not a numeric control", control);
     box->setFocus();
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box, QString::number(value));
@@ -73,9 +89,9 @@ void EnterNumber(int panel, int control, int value) {
 
 void SelectRing(int panel, int control, int value) {
     auto* ring = qobject_cast<QComboBox*>(Widget(panel, control));
-    ASSERT_NE(ring, nullptr) << "control " << control << " is not a ring";
-    int index = ring->findData(value);
-    ASSERT_GE(index, 0) << "ring " << control << " has no item " << value;
+    if (ring == nullptr) return Fail("not a ring", control);
+    const int index = ring->findData(value);
+    if (index < 0) return Fail("ring has no item " + std::to_string(value), control);
     ring->setFocus();
     while (ring->currentIndex() < index)
         QTest::keyClick(ring, Qt::Key_Down);
@@ -84,31 +100,35 @@ void SelectRing(int panel, int control, int value) {
 }
 
 void CloseWindow(int panel) {
-    QWidget* window = PanelWidget(panel);
-    ASSERT_NE(window, nullptr);
-    window->close();
+    if (QWidget* window = PanelWidget(panel)) return void(window->close());
+    failureReport("no panel " + std::to_string(panel));
 }
 
 int IntValue(int panel, int control) {
     int value = -1;
-    EXPECT_GE(GetCtrlVal(panel, control, &value), 0) << "control " << control;
+    if (GetCtrlVal(panel, control, &value) < 0) Fail("cannot read the value", control);
     return value;
 }
 
 std::string TextValue(int panel, int control) {
     char text[4096] = "";
-    EXPECT_GE(GetCtrlVal(panel, control, text, sizeof text), 0) << "control " << control;
+    if (GetCtrlVal(panel, control, text, sizeof text) < 0) Fail("cannot read the text", control);
     return text;
 }
 
 int Attribute(int panel, int control, int attribute) {
     int value = -1;
-    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &value), 0) << "control " << control;
+    if (GetCtrlAttribute(panel, control, attribute, &value) < 0)
+        Fail("cannot read attribute " + std::to_string(attribute), control);
     return value;
 }
 
 bool Visible(int panel, int control) {
     return Attribute(panel, control, kAttrVisible) != 0;
+}
+
+bool Dimmed(int panel, int control) {
+    return Attribute(panel, control, kAttrDimmed) != 0;
 }
 
 std::string Status() {

@@ -1,5 +1,5 @@
 // Driving the program as an operator does: real mouse clicks, keys and window closes on the
-// panels (offscreen), and waits that keep the event loop running.
+// panels (offscreen), waits that keep the event loop running, and what the panels show.
 #pragma once
 
 #include <functional>
@@ -8,6 +8,10 @@
 class QWidget;
 
 namespace op {
+
+// What a helper does when the control it is asked for is not there: the test support reports a
+// test failure; elsewhere (benchmarks, the soak) the default prints the message and aborts.
+void SetFailureReport(std::function<void(const std::string&)> report);
 
 // Processes events until done() holds or `seconds` have passed; returns done().
 bool WaitUntil(const std::function<bool()>& done, double seconds);
@@ -33,6 +37,7 @@ int IntValue(int panel, int control);
 std::string TextValue(int panel, int control);
 int Attribute(int panel, int control, int attribute);
 bool Visible(int panel, int control);
+bool Dimmed(int panel, int control);
 // The status line of the main panel.
 std::string Status();
 

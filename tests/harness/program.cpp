@@ -1,13 +1,31 @@
-#include "tests/support/program.h"
+#include "tests/harness/program.h"
 
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "link/com232.h"
+#include "runtime/panel.h"
 
 #include <cstdlib>
 
 namespace op {
 
+void UseOffscreenPlatform() {
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (!chosen || !*chosen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
 void MapPort(int port, const std::string& device) {
     setenv(("EVOK_COM" + std::to_string(port)).c_str(), device.c_str(), 1);
+}
+
+std::string StartProgram() {
+    UseOffscreenPlatform();
+    const int result = evok::StartUp();
+    if (result != 0) return "the start-up returned " + std::to_string(result);
+    if (evok::szVersion[0] != '\0') return "";
+    char status[512] = "";
+    GetCtrlVal(evok::panelHandle, evok::PANEL_STATUS, status, sizeof status);
+    return std::string("no controller on port 1: status \"") + status + "\"";
 }
 
 Program::Program(const std::string& device) {
@@ -17,31 +35,6 @@ Program::Program(const std::string& device) {
 
 Program::~Program() {
     if (result_ == 0) evok::ShutDown();
-}
-
-void ProgramWithSim::SetUp() {
-    sim::Simulator::Options options;
-    options.line.pacing = Paced();
-    sim_ = std::make_unique<sim::Simulator>(options);
-    program_ = std::make_unique<Program>(sim_->devicePath());
-    ASSERT_EQ(program_->startResult(), 0);
-}
-
-void ProgramWithSim::TearDown() {
-    program_.reset();
-    sim_.reset();
-}
-
-std::vector<std::uint16_t> ProgramWithSim::Orders() const {
-    std::vector<std::uint16_t> orders;
-    for (const sim::RequestRecord& request : sim_->model().requests()) {
-        orders.push_back(request.order);
-    }
-    return orders;
-}
-
-void ProgramWithSim::ClearRequests() {
-    sim_->model().clearRequests();
 }
 
 sim::Bytes Frame(std::uint16_t order, std::vector<std::uint16_t> words) {
@@ -59,18 +52,14 @@ std::uint16_t OrderOf(const sim::Bytes& frame) {
     return static_cast<std::uint16_t>(frame.at(2) * 256 + frame.at(3));
 }
 
-} // namespace op
-
-namespace op {
-
 void AnswerStartUp(sim::ScriptedPeer& peer, const std::vector<std::uint16_t>& page0,
                    const sim::Bytes& firmwareReply) {
     std::vector<std::uint16_t> page0Words = {0};
     page0Words.insert(page0Words.end(), page0.begin(), page0.end());
-    peer.expect(36, 5).reply(Frame(5, {0x00AA}));
-    peer.expect(36, 5).reply(Frame(2, page0Words));
-    peer.expect(36, 5).reply(Frame(2, {1}));
-    peer.expect(36, 5).reply(firmwareReply);
+    peer.expect(sim::kFrameBytes, 5).reply(Frame(sim::kOrderEcho, {sim::kAckWord}));
+    peer.expect(sim::kFrameBytes, 5).reply(Frame(sim::kOrderReadRam, page0Words));
+    peer.expect(sim::kFrameBytes, 5).reply(Frame(sim::kOrderReadRam, {1}));
+    peer.expect(sim::kFrameBytes, 5).reply(firmwareReply);
 }
 
 } // namespace op

@@ -1,0 +1,25 @@
+#include "tests/support/support.h"
+
+namespace op {
+
+void ProgramWithSim::SetUp() {
+    sim::Simulator::Options options;
+    options.line.pacing = Paced();
+    sim_ = std::make_unique<sim::Simulator>(options);
+    program_ = std::make_unique<Program>(sim_->devicePath());
+    ASSERT_EQ(program_->startResult(), 0);
+}
+
+void ProgramWithSim::TearDown() {
+    program_.reset();
+    sim_.reset();
+}
+
+std::vector<std::uint16_t> ProgramWithSim::Orders() const {
+    std::vector<std::uint16_t> orders;
+    for (const sim::RequestRecord& request : sim_->model().requests())
+        orders.push_back(request.order);
+    return orders;
+}
+
+} // namespace op
