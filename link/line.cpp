@@ -23,6 +23,8 @@ constexpr double kFrameWireTime = kFrameBytes * 10 / 19200.0;
 int owedBytes = 0;      // bytes of the reply that the last request still awaits, 0: none
 double requestTime = 0; // when that request was written
 double sentAt = 0;      // when everything written so far has left the port
+int requests = 0;       // requests awaiting a reply written so far
+int answered = -1;      // the request that the frame taken last answers
 
 // Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
 // none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
@@ -59,6 +61,7 @@ void Drain() {
 int Write(int orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
     if (nBytesW > 0) sentAt = std::max(sentAt, Timer()) + nBytesW * kFrameWireTime / kFrameBytes;
+    if (ReplyBytes(orderCode) > 0) ++requests;
     if (nBytesW == kFrameBytes && ReplyBytes(orderCode) > 0) {
         owedBytes = ReplyBytes(orderCode);
         requestTime = Timer();
@@ -110,6 +113,15 @@ int QueuedBytes() {
 
 void ReplyTaken() {
     owedBytes = 0;
+    answered = requests;
+}
+
+int LastRequest() {
+    return requests;
+}
+
+bool AnswersRequest(int request) {
+    return answered == request;
 }
 
 } // namespace evok

@@ -6,8 +6,9 @@ namespace evok {
 
 // A request that awaits a reply: lets a reply to an earlier request that is already on its way
 // finish arriving (its bytes complete, or the line quiet for 10 ms after the last byte; at most
-// 100 ms) and what was written before it leave the port, flushes both queues, clears rx_flag, encodes order and words and writes the 36 bytes.
-// nBytesW takes the write's result, which is returned.
+// 100 ms) and what was written before it leave the port, flushes both queues, clears rx_flag,
+// encodes order and words and writes the 36 bytes. nBytesW takes the write's result, which is
+// returned.
 int SendFrame(int order, const unsigned short* words);
 
 // A request whose frame is already in szWriteBuf (the data-block and flash requests); as
@@ -30,7 +31,16 @@ int ReadDirect(int count);
 // The input queue length, after moving what the device holds into it.
 int QueuedBytes();
 
-// Called by the receive notification when it has taken a frame.
+// Called by the receive notification when it has taken a frame: the frame answers the request
+// written last.
 void ReplyTaken();
+
+// The number of the request written last (every request awaiting a reply gets the next number).
+int LastRequest();
+
+// Whether the frame the notification took last answers request `request`: a transaction started
+// while another one waited (from inside its event processing) sends a request of its own, and
+// the reply it takes must not end the first transaction's wait as if it were its own.
+bool AnswersRequest(int request);
 
 } // namespace evok

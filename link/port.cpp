@@ -50,6 +50,7 @@ int OpenLine(int port) {
 void RX_Receive_Function(int /*port*/, int events, void* /*data*/) {
     if ((events & kComEvRxCount) == 0) return;
     ReadDirect(kFrameBytes);
+    ReplyTaken();
     GetRxBuf(PNUM);
     ttick = 0;
     rx_flag = 1;

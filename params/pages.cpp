@@ -30,7 +30,7 @@ int RunCommand(int orderCode) {
     int readBack = 0;
     tstart = Timer();
     do {
-        if (rx_flag == 1) {
+        if (rx_flag == 1 && AnswersRequest(request)) {
             PushGET(RAM, kPage0);
             readBack = rx_flag;
             break;
@@ -65,10 +65,13 @@ void PushGET(int target, unsigned short page) {
     order = target == EEPROM ? kOrderReadEeprom : kOrderReadRam;
     CopyVarsToPP(page);
     SendFrame(order, pp);
+    const int request = LastRequest();
     if (nBytesW == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
 
     WaitRxFull();
-    if (rx_flag == 1) {
+    // A Get or a command clicked during this wait has taken the line: the frame then in the
+    // buffer answers its request, not this one, and is no parameter page of ours.
+    if (rx_flag == 1 && AnswersRequest(request)) {
         GetRxBuf(PNUM);
         CopyPPtoVars(page);
         ShowStatus("Parameter-frame received! - Line Ok!");

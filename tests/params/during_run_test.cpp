@@ -86,6 +86,21 @@ TEST_F(DuringRun, TransactionsTakeTheirOwnRepliesAtAnyPhaseOfTheLiveCycle) {
     }
 }
 
+// The impatient operator clicks Get again while the first Get still waits for page 0: the second
+// Get reads both pages; the first must not take the second's page-1 reply as its page 0.
+TEST_F(DuringRun, AGetClickedWhileAGetWaitsKeepsTheControllersValues) {
+    sim_->model().setRamPage(0, {0, 4242, 901, 602, 903, 4, 1, 99, 7, 1, 0, 2, 0, 0, 480, 3});
+    for (double at : {0.005, 0.02, 0.05}) {
+        SCOPED_TRACE(at);
+        op::At(at, [] { op::Click(panelHandle, PANEL_BTN14); });
+        op::Click(panelHandle, PANEL_BTN14);
+        op::Pump(0.3);
+        const sim::Parameters controller = sim_->model().ramParameters();
+        EXPECT_TRUE(std::equal(controller.begin(), controller.end(), Variables().begin()));
+        EXPECT_EQ(Fields(), Variables());
+    }
+}
+
 // A measurement reply that arrives in 8-byte bursts while the page read starts: the read waits
 // for it, then asks for its page, and takes the page, not a window across both replies.
 TEST(OwedReply, APageReadLetsAMeasurementReplyStillArrivingFinishFirst) {

@@ -1,9 +1,12 @@
 // Fault soak: the operator program against the simulated controller while the line misbehaves.
 // Replies are dropped, delayed past the time limits, cut short, corrupted or followed by extra
 // bytes, and the line is unplugged and plugged in again; meanwhile the operator's actions run in a
-// seeded random order. Every action must return within its time limit (+0.5 s), show one of its
-// own status texts, succeed on a quiet line (the first action after a fault clears included), and
-// every file written must be whole. Memory must not grow.
+// seeded random order, some of them clicked by an impatient operator while Run is active or while
+// another action still waits for its reply. Every action must return within its time limit
+// (+0.5 s), show one of its own status texts, succeed on a quiet line (the first action after a
+// fault clears included), and every file written must be whole. No parameter variable or field
+// may ever hold a value that the controller did not send as a parameter (or the operator did not
+// type). Memory must not grow.
 //
 //   evok-soak [--seconds N] [--seed S] [--verbose]
 //
@@ -109,6 +112,15 @@ private:
         bool ok = false;
     };
 
+    // The operator clicks `inner` while `outer` runs: during Run (stopped right after), or while
+    // a Get or Teach waits for its reply.
+    Action impatient(const char* name, const Action& outer, const Action& inner, double within);
+    // Every parameter variable and field holds a value the controller has held as that
+    // parameter, or one the operator typed; values that came in on a line that corrupted, padded
+    // or delayed replies are accepted as that line's (replies are matched by timing alone).
+    void checkParameters(const char* after, Fault fault);
+    void learnControllerValues();
+    bool ringAsController(const char* what);
     Outcome perform(const Action& action);
     void check(const Action& action, const Outcome& out, Fault fault, bool mustSucceed);
     void startFault(Fault fault);
@@ -141,6 +153,8 @@ private:
     std::map<std::string, long> injected_, faultedReplies_, failures_;
     double longestOver_ = -1e9, longestSeconds_ = 0;
     std::string longestAct_;
+    std::set<unsigned short> legit_[15]; // per parameter: values it may hold
+    long impatientDone_ = 0;
 };
 
 Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
@@ -187,10 +201,9 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
     add("Ring-buffer read", ring, true, {kBlockOk}, kBlockFailed, [this] {
         showParaII(true);
         press(panelPopUp, POPUP_BTNGETDATA);
-        if (op::TextValue(panelPopUp, POPUP_RINGTEXT) != "DATA-RING-BUFFER-256" ||
-            op::Dimmed(panelHandle, PANEL_BTNDATA))
+        if (op::TextValue(panelPopUp, POPUP_RINGTEXT) != "DATA-RING-BUFFER-256")
             error("ring-buffer read left its panel busy");
-        return status_ == kBlockOk;
+        return status_ == kBlockOk && ringAsController("ring-buffer read");
     });
     add("Teach", cmd, true, {kGot}, cmdFailed, command(PANEL_BTNTEACH));
     add("Reset", cmd, true, {kGot}, cmdFailed, command(PANEL_BTNRESET));
@@ -219,6 +232,7 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
     add("File load", 0.5, false, {"Receive..."}, {}, [this] {
         selectTarget(PANEL_RBTFILE, DATFILE);
         QueueFileSelectAnswer(1, cfg_);
+        legit_[0].insert(1);
         op::EnterNumber(panelHandle, PANEL_NUM_POWERA, 1);
         press(panelHandle, PANEL_BTN14);
         if (!cfgSaved_) return status_ == "Error reading parameter-file - not loaded!";
@@ -238,8 +252,122 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
             expected += "\n" + std::to_string(yArrayA[i]);
         return fileWhole(record_, expected + "\n", "record file");
     });
+    // The impatient operator: Get, Send, Teach, the ring read, a port change and the para II
+    // toggle clicked during Run; Send, the toggle, Get and Teach clicked while a Get or a Teach
+    // still waits.
+    const auto find = [this](const char* name) -> const Action& {
+        for (const Action& a : actions_)
+            if (std::string(a.name) == name) return a;
+        std::abort();
+    };
+    Action toggle{"Para II toggle", 0.5, false, {}, {}, [this] {
+                      op::Click(panelHandle, PANEL_TOGBTNPARAII);
+                      status_ = "(toggled)";
+                      return true;
+                  }};
+    toggle.ok = {"(toggled)"};
+    static Action toggleAction;
+    toggleAction = toggle;
+    const Action run = actions_[0];
+    std::vector<Action> more;
+    for (const char* inner : {"Get RAM", "Send RAM", "Teach", "Ring-buffer read", kPortChange})
+        more.push_back(impatient("during Run", run, find(inner), 0.6));
+    more.push_back(impatient("during Run", run, toggleAction, 0.6));
+    for (const char* outer : {"Get RAM", "Teach"})
+        for (const Action* inner : std::vector<const Action*>{&find("Send RAM"), &toggleAction,
+                                                              &find("Get RAM"), &find("Teach")})
+            more.push_back(impatient("while waiting", find(outer), *inner, 0.06));
+    for (Action& a : more)
+        actions_.push_back(std::move(a));
     for (const Action& a : actions_)
         if (a.name == kPortChange) portChange_ = &a;
+}
+
+Soak::Action Soak::impatient(const char* how, const Action& outer, const Action& inner,
+                             double within) {
+    static std::vector<std::string> names; // Action names are kept as plain pointers
+    names.push_back(std::string(inner.name) + " " + how + " " +
+                    (std::string(how) == "during Run" ? "" : outer.name));
+    const char* name = names.back().c_str();
+    Action a{name, outer.limit + inner.limit, outer.line || inner.line, inner.ok, inner.failed,
+             nullptr};
+    // The outer action's own texts may stand last, and Run's when the live loop timed out.
+    a.failed.insert(outer.ok.begin(), outer.ok.end());
+    a.failed.insert(outer.failed.begin(), outer.failed.end());
+    const bool duringRun = std::string(outer.name) == "Run/Stop";
+    a.run = [this, outer, inner, within, duringRun] {
+        bool innerDone = false, innerOk = false;
+        std::string innerStatus;
+        const int at = static_cast<int>(1000 * (duringRun ? 0.1 : 0.0) +
+                                        static_cast<double>(rng_() % 1000) / 1000.0 * 1000 * within);
+        QTimer::singleShot(at, [&, duringRun] {
+            innerOk = inner.run();
+            innerStatus = status_;
+            innerDone = true;
+            if (duringRun) op::Click(panelHandle, PANEL_BTNSTOP);
+        });
+        if (duringRun) {
+            runFor_ = 60; // the inner action stops the live loop
+            outer.run();
+            runFor_ = 0;
+        } else {
+            outer.run();
+        }
+        op::WaitUntil([&] { return innerDone; }, inner.limit + 2.0);
+        if (!innerDone) error(std::string(inner.name) + " never ran");
+        ++impatientDone_;
+        status_ = innerStatus;
+        return innerOk;
+    };
+    return a;
+}
+
+void Soak::learnControllerValues() {
+    if (!line_->plugged()) return;
+    const sim::ControllerModel& model = line_->sim().model();
+    for (const sim::Parameters& page : {model.ramParameters(), model.eepromParameters()})
+        for (int i = 0; i < 15; ++i)
+            legit_[i].insert(page[i]);
+}
+
+void Soak::checkParameters(const char* after, Fault fault) {
+    learnControllerValues();
+    const unsigned short vars[15] = {powerA, thd1,     thd2,     triglvlA, deltaT,
+                                     polarity, hold,   average,  hwmode,   evalmode,
+                                     trigmode, outmode, anamode, sdelay,   maxmode};
+    const std::pair<int, int> fields[15] = {
+        {panelHandle, PANEL_NUM_POWERA},     {panelHandle, PANEL_NUM_THRESHOLD1},
+        {panelHandle, PANEL_NUM_THRESHOLD2}, {panelPopUp, POPUP_TRIGLVLA},
+        {panelHandle, PANEL_NUM_DELTAT},     {panelPopUp, POPUP_POLARITY},
+        {panelPopUp, POPUP_HOLD},            {panelPopUp, POPUP_AVERAGE},
+        {panelHandle, PANEL_HWMODE},         {panelPopUp, POPUP_EVALMODE},
+        {panelPopUp, POPUP_TRIGMODE},        {panelPopUp, POPUP_OUTMODE},
+        {panelPopUp, POPUP_ANAMODE},         {panelHandle, PANEL_NUM_SDELAY},
+        {panelHandle, PANEL_MAXMODE}};
+    const bool lineNoise = fault == kCorrupt || fault == kExtra || fault == kDelay;
+    for (int i = 0; i < 15; ++i) {
+        const auto field = static_cast<unsigned short>(op::IntValue(fields[i].first, fields[i].second));
+        for (const auto& [value, where] : {std::pair{vars[i], "variable"}, std::pair{field, "field"}}) {
+            if (legit_[i].count(value)) continue;
+            if (lineNoise) {
+                legit_[i].insert(value);
+                continue;
+            }
+            error(std::string(after) + ": parameter " + std::to_string(i + 1) + " " + where +
+                  " holds " + std::to_string(value) + ", which the controller never held");
+            legit_[i].insert(value); // reported once
+        }
+    }
+}
+
+bool Soak::ringAsController(const char* what) {
+    if (kind_ != kClean || !line_->plugged()) return true;
+    const sim::RingBuffer ring = line_->sim().model().ring();
+    if (std::equal(ring.values.begin(), ring.values.end(), yArrayA) &&
+        yArrayA[kRingIndexWord] == ring.index)
+        return true;
+    error(std::string(what) + ": the ring read differs from the controller's ring");
+    return false;
 }
 
 void Soak::error(const std::string& text) {
@@ -328,6 +456,7 @@ bool Soak::getParameters(int radio, int value, bool eeprom) {
 bool Soak::sendParameters(int radio, int value, bool eeprom) {
     selectTarget(radio, value);
     const int power = static_cast<int>(rng_() % 65536);
+    legit_[0].insert(static_cast<unsigned short>(power));
     op::EnterNumber(panelHandle, PANEL_NUM_POWERA, power);
     press(panelHandle, PANEL_BTNSEND);
     if (status_ != "Transmit para Ok!") return false;
@@ -368,6 +497,7 @@ Soak::Outcome Soak::perform(const Action& action) {
 }
 
 void Soak::check(const Action& action, const Outcome& out, Fault fault, bool mustSucceed) {
+    checkParameters(action.name, fault);
     if (opt_.verbose)
         std::printf("%7.1f  %-10s %-17s %5.2f s  %s\n", Timer(), kFaultName[fault], action.name,
                     out.seconds, out.status.c_str());
@@ -443,6 +573,14 @@ int Soak::run() {
         return 1;
     }
 
+    // What the panels held before the controller's values came in is the operator's.
+    {
+        const unsigned short start[15] = {500, 900, 600, 950, 0, 1, 100, 8, 1, 0, 0, 0, 0, 500, 0};
+        for (int i = 0; i < 15; ++i)
+            legit_[i].insert(start[i]);
+    }
+    learnControllerValues();
+    checkParameters("start-up", kClean);
     std::thread watchdog(Watchdog);
     const double end = op::Now() + opt_.seconds;
     const double rssEarlyAt = op::Now() + std::min(60.0, opt_.seconds / 4);
@@ -500,6 +638,8 @@ int Soak::run() {
     std::printf("failed actions:      %ld, by kind:\n", failedActions);
     for (const auto& [what, count] : failures_)
         std::printf("  %5ld  %s\n", count, what.c_str());
+    std::printf("impatient actions:   %ld (during Run or while another action waited)\n",
+                impatientDone_);
     std::printf("longest action:      %.2f s (%s); closest to its limit: %+.2f s\n",
                 longestSeconds_, longestAct_.c_str(), longestOver_);
     std::printf("resident memory:     %.1f MB early, %.1f MB at the end\n", rssEarly, rssEnd);
