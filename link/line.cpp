@@ -5,6 +5,7 @@
 
 #include "ground/state.h"
 #include "link/com232.h"
+#include "link/trace.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
 
@@ -20,6 +21,7 @@ constexpr double kSettlePoll = 0.0005;
 
 int owedBytes = 0;      // bytes of the reply that the last request still awaits, 0: none
 double requestTime = 0; // when that request was written
+int lastRequest = 0;    // the order of the last request that awaits a reply: names its reply
 
 // Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
 // none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
@@ -48,6 +50,8 @@ void Settle() {
 // A write that awaits no reply leaves an earlier request's reply owed.
 int Write(int orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
+    TraceFrame(kTraceSent, orderCode, szWriteBuf, nBytesW, kFrameBytes);
+    if (ReplyBytes(orderCode) > 0) lastRequest = orderCode;
     if (nBytesW == kFrameBytes && ReplyBytes(orderCode) > 0) {
         owedBytes = ReplyBytes(orderCode);
         requestTime = Timer();
@@ -88,6 +92,7 @@ void FlushLine() {
 
 int ReadDirect(int count) {
     const int read = ComRd(com, szReadBuf, std::clamp(count, 0, kBufBytes));
+    TraceFrame(kTraceReceived, lastRequest, szReadBuf, read, count);
     owedBytes = 0;
     return read;
 }

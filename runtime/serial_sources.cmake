@@ -4,6 +4,7 @@ target_sources(runtime PRIVATE
     serial.cpp
     events.cpp
     files.cpp
+    line_log.cpp
 )
 if(UNIX)
     target_sources(runtime PRIVATE

@@ -7,7 +7,10 @@
 #include "params/paramset.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"
+#include "runtime/recording.h"
 #include "runtime/timing.h"
+
+#include <iterator>
 
 namespace evok {
 
@@ -47,7 +50,18 @@ void WriteIndicators(bool withDeltaT) {
     SetCtrlVal(panelHandle, PANEL_IN1, int{in1val});
 }
 
+// A row of the live recording (when one runs): the frame just taken, as mapped.
+void RecordMeasurement() {
+    if (!RecordingActive()) return;
+    const int row[] = {valNORMA, adcCHA, Amax, T1val, T2val, DTval, btnval, in0val, in1val, indexA};
+    RecordRow(row, static_cast<int>(std::size(row)));
+}
+
 } // namespace
+
+void InitLiveRecording() {
+    SetRecordColumns(kRecordColumns);
+}
 
 int GraphSource() {
     int source = 0;
@@ -102,6 +116,7 @@ void FillarrayNORM(int tolerance, int reference, int level) {
 void PlotRAWValues() {
     Shift(arrayRAW, kHistoryLen, -1, arrayRAW);
     TakeMeasurementFrame();
+    RecordMeasurement();
     PrepareStripChart(PANEL_STRIPCHART_RAW);
     switch (GraphSource()) {
     case 0:
@@ -122,6 +137,7 @@ void PlotRAWValues() {
 void PlotNORMValues(double* history) {
     Shift(history, kHistoryLen, -1, history);
     TakeMeasurementFrame();
+    RecordMeasurement();
     history[kHistoryLen - 1] = valNORMA;
     PrepareStripChart(PANEL_STRIPCHART_NORM);
     SetTraceAttribute(panelHandle, PANEL_STRIPCHART_NORM, 1, kAttrTraceColor, kRed);
@@ -175,6 +191,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
     FlushLine();
     graphrefresh = 0;
     SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 0);
+    FlushRecording(); // the recording's file is whole whenever the loop is not running
     return 0;
 }
 
