@@ -92,7 +92,9 @@ void FlushLine() {
 
 int ReadDirect(int count) {
     const int read = ComRd(com, szReadBuf, std::clamp(count, 0, kBufBytes));
-    TraceFrame(kTraceReceived, lastRequest, szReadBuf, read, count);
+    // Measured against the reply the last request awaits, so that a cut reply shows as short.
+    const int awaited = ReplyBytes(lastRequest);
+    TraceFrame(kTraceReceived, lastRequest, szReadBuf, read, awaited > 0 ? awaited : count);
     owedBytes = 0;
     return read;
 }
