@@ -1,6 +1,7 @@
 #include "runtime/chart_recorder.h"
 
 #include "runtime/files.h"
+#include "runtime/files_platform.h"
 #include "runtime/recording.h"
 
 #include <QAction>
@@ -77,6 +78,8 @@ void ChartRecorder::startInteractively(QWidget* chart) {
 
 bool ChartRecorder::start(const QString& path) {
     stop();
+    // A file that reaches the process's size limit must fail the write, not end the program.
+    files_detail::ignoreFileSizeSignal();
     file_.setFileName(path);
     const QByteArray header = "time,seconds," + columns_ + '\n';
     // Unbuffered: every write goes to the system at once, and a failure shows where it happens.

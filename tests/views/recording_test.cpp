@@ -1,0 +1,161 @@
+// The live recording as the operator runs it from the strip chart's menu against the paced
+// simulator: one row per frame the simulator sent, in order, across Stop and Run; the file whole
+// right after the close box; a write failure mid-run.
+#include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/state.h"
+#include "runtime/testing.h"
+#include "tests/support/operator.h"
+#include "tests/support/program.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include <sys/resource.h>
+
+#include <fstream>
+#include <regex>
+
+namespace evok {
+namespace {
+
+struct Row {
+    int ms;         // of the day, from the time column
+    double seconds; // since the recording began
+    std::vector<int> values;
+};
+
+class Recording : public op::ProgramWithSim {
+protected:
+    bool Paced() const override { return true; }
+    QWidget* Chart() const { return op::Widget(panelHandle, PANEL_STRIPCHART_RAW); }
+    void Start() {
+        QueueFileSelectAnswer(2, path_);
+        op::PickFromContextMenu(Chart(), "Record frames to CSV...");
+    }
+    std::string Mark() const {
+        auto* mark = Chart()->findChild<QLabel*>("recordingMark");
+        return mark && mark->isVisibleTo(Chart()) ? mark->text().toStdString() : "";
+    }
+    void RunFor(double seconds) {
+        op::At(seconds, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
+        op::Click(panelHandle, PANEL_BTNRUN);
+    }
+    // The file's rows; every line must be whole.
+    std::vector<Row> Rows() const {
+        std::ifstream in(path_);
+        std::string line;
+        std::getline(in, line);
+        EXPECT_EQ(line, "time,seconds,norm_a,adc_a,amax,t1,t2,delta_t,button,in0,in1,index");
+        const std::regex row(
+            R"(^\d{4}-\d\d-\d\dT(\d\d):(\d\d):(\d\d)\.(\d{3}),(\d+\.\d{3})((,\d+){10})$)");
+        std::vector<Row> rows;
+        while (std::getline(in, line)) {
+            std::smatch m;
+            EXPECT_TRUE(std::regex_match(line, m, row)) << line;
+            if (m.empty()) break;
+            Row r{((std::stoi(m[1]) * 60 + std::stoi(m[2])) * 60 + std::stoi(m[3])) * 1000 +
+                      std::stoi(m[4]),
+                  std::stod(m[5]),
+                  {}};
+            std::istringstream values(m[6].str());
+            for (int v; values.ignore(1) && values >> v;)
+                r.values.push_back(v);
+            rows.push_back(r);
+        }
+        EXPECT_TRUE(in.eof());
+        return rows;
+    }
+    // The measurement frames the simulator sent: a twin of its model asked as often gives them.
+    std::vector<std::vector<int>> Sent() const {
+        sim::ControllerModel twin;
+        std::vector<std::vector<int>> sent;
+        for (std::size_t i = 0; i < sim_->model().measurementCount(); ++i) {
+            const sim::Bytes reply = twin.handle(op::Frame(8, {}));
+            std::vector<int> words;
+            for (int w = 0; w < 10; ++w)
+                words.push_back(op::Word(reply, w));
+            sent.push_back(words);
+        }
+        return sent;
+    }
+    // The rows are the frames sent, in order, but for at most `inFlight` replies that were still
+    // coming when Stop was pressed.
+    void ExpectRowsAreTheFramesSent(const std::vector<Row>& rows, std::size_t inFlight) const {
+        const std::vector<std::vector<int>> sent = Sent();
+        std::size_t j = 0, skipped = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i, ++j) {
+            if (j < sent.size() && rows[i].values != sent[j] && skipped < inFlight) ++j, ++skipped;
+            ASSERT_LT(j, sent.size());
+            ASSERT_EQ(rows[i].values, sent[j]) << "row " << i;
+            // The time and seconds columns tell the same time.
+            EXPECT_NEAR(rows[i].ms - rows[0].ms, 1000 * (rows[i].seconds - rows[0].seconds), 5);
+        }
+        EXPECT_LE(sent.size() - rows.size(), inFlight);
+    }
+    const std::string path_ = testing::TempDir() + "recording-test.csv";
+};
+
+TEST_F(Recording, RowsAreTheFramesSentAcrossStopAndRun) {
+    Start();
+    EXPECT_EQ(Mark(), "REC 0");
+    std::string midRun;
+    op::At(0.9, [&] { midRun = Mark(); });
+    RunFor(1.0);
+    op::Pump(0.3);
+    RunFor(0.6);
+    EXPECT_EQ(Mark().substr(0, 4), "REC ");
+    op::PickFromContextMenu(Chart(), "Stop recording");
+    EXPECT_EQ(Mark(), "");
+    const std::vector<Row> rows = Rows();
+    ExpectRowsAreTheFramesSent(rows, 2);
+    EXPECT_EQ(midRun.substr(0, 4), "REC ");
+    EXPECT_GT(std::stoi(midRun.substr(4)), 15);
+    // Within a run, one row per frame at the line's pace (72 bytes at 19200 baud: 37.5 ms);
+    // the pause between the runs is the one long gap.
+    int longGaps = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const double gap = rows[i].seconds - rows[i - 1].seconds;
+        if (gap > 0.2) {
+            ++longGaps;
+        } else {
+            EXPECT_LT(gap, 0.07) << "row " << i;
+        }
+    }
+    EXPECT_EQ(longGaps, 1);
+    EXPECT_GT(rows.size(), 35u);
+}
+
+TEST_F(Recording, FileIsWholeRightAfterTheCloseBox) {
+    Start();
+    op::At(1.2, [] { op::CloseWindow(panelHandle); });
+    op::Click(panelHandle, PANEL_BTNRUN);
+    // The recording goes on (the program has not shut down), but what it took is in the file.
+    EXPECT_EQ(Mark().substr(0, 4), "REC ");
+    const std::vector<Row> rows = Rows();
+    ExpectRowsAreTheFramesSent(rows, 1);
+    EXPECT_GT(rows.size(), 20u);
+}
+
+TEST_F(Recording, WriteFailureStopsItAndKeepsTheWholeRowsWritten) {
+    constexpr rlimit kSmall = {2500, RLIM_INFINITY};
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    Start();
+    setrlimit(RLIMIT_FSIZE, &kSmall);
+    RunFor(2.5);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(Mark(), "");
+    const std::string tip = Chart()->toolTip().toStdString();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(tip, m, std::regex(R"(Recording stopped: .*; (\d+) rows kept)")))
+        << tip;
+    const std::vector<Row> rows = Rows();
+    EXPECT_EQ(rows.size(), std::stoul(m[1]));
+    EXPECT_GT(rows.size(), 10u);
+    const std::vector<std::vector<int>> sent = Sent();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(rows[i].values, sent.at(i)) << "row " << i;
+}
+
+} // namespace
+} // namespace evok
