@@ -114,7 +114,7 @@ const sim::Bytes kBlock = [] {
         b[i] = static_cast<std::uint8_t>(i * 7);
     return b;
 }();
-const sim::Bytes kCutBlock(kBlock.begin(), kBlock.begin() + 100);
+const sim::Bytes kCutBlock(kBlock.begin(), kBlock.begin() + 127); // one byte missing
 
 TEST(FrameMonitor, ShowsEveryFrameFromStartUpByteForByte) {
     setenv("EVOK_TRACE", kTraceFile.c_str(), 1);
@@ -148,7 +148,7 @@ TEST(FrameMonitor, ShowsEveryFrameFromStartUpByteForByte) {
           {"TX  data block    36              ", "RX  data block   128              ", &kBlock},
           {"TX  data block    36              ", "RX  data block   128              ", &kBlock},
           {"TX  data block    36              ", "RX  data block   128              ", &kBlock},
-          {"TX  data block    36              ", "RX  data block   100  short       ",
+          {"TX  data block    36              ", "RX  data block   127  short       ",
            &kCutBlock}}},
         {"nothing, then Ctrl+M on the para II panel",
          [](sim::ScriptedPeer&) {},
