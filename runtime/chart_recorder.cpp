@@ -53,11 +53,14 @@ void ChartRecorder::attach(QWidget* chart) {
     chart->addAction(stop_);
     auto* mark = new QLabel(chart);
     mark->setObjectName(QStringLiteral("recordingMark"));
-    // Opaque, so that a new count repaints the mark alone and not the chart beneath it.
     mark->setAutoFillBackground(true);
     mark->setStyleSheet(QStringLiteral("QLabel { color: #c00000; background: white; "
                                        "font-weight: bold; padding: 1px 4px; }"));
-    mark->move(chart->width() > 120 ? chart->width() - 110 : 4, 4);
+    // Wide enough for seven digits, so that the mark keeps its size as the count grows.
+    mark->setText(QStringLiteral("REC 0000000"));
+    mark->adjustSize();
+    mark->setMinimumWidth(mark->width());
+    mark->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     mark->hide();
     marks_.append(mark);
     charts_.append(chart);
@@ -181,14 +184,18 @@ void ChartRecorder::showMarks() {
             mark->hide();
             continue;
         }
-        if (mark->text() != text) {
-            mark->setText(text);
-            mark->adjustSize();
+        if (mark->text() == text && mark->isVisibleTo(mark->parentWidget())) continue;
+        // An opaque label: a new count repaints the mark alone, not the chart beneath it (a move
+        // or a raise would repaint the chart where the mark was).
+        const QSize size = mark->size();
+        mark->setText(text);
+        mark->adjustSize();
+        if (mark->size() != size || mark->isHidden()) {
             const QWidget* chart = mark->parentWidget();
             mark->move(chart->width() - mark->width() - 8, 6);
+            mark->raise();
+            mark->show();
         }
-        mark->show();
-        mark->raise();
     }
 }
 

@@ -18,7 +18,7 @@
 namespace panelsvc {
 
 namespace {
-constexpr int kPollMs = 100;
+constexpr int kPollMs = 250;     // four times a second: a text view repaint each
 constexpr int kMaxLines = 10000; // as many as the source holds
 } // namespace
 

@@ -11,7 +11,7 @@ class QTimer;
 
 namespace panelsvc {
 
-// The frame monitor window: the source's lines, oldest first, brought up to date ten times a
+// The frame monitor window: the source's lines, oldest first, brought up to date four times a
 // second while it is shown and not paused. Clear empties the window (the frames it held do not
 // come back); Save writes what it shows through FileSelectPopup; a failure shows in the status
 // label. Frames that left the source while paused are counted in one line.
