@@ -8,6 +8,7 @@
 #include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/recording.h"
+#include "runtime/serial.h"
 #include "runtime/timing.h"
 
 #include <iterator>
@@ -55,6 +56,17 @@ void RecordMeasurement() {
     if (!RecordingActive()) return;
     const int row[] = {valNORMA, adcCHA, Amax, T1val, T2val, DTval, btnval, in0val, in1val, indexA};
     RecordRow(row, static_cast<int>(std::size(row)));
+}
+
+// Stop while recording: a reply that has completed (taken and not yet drawn, or whole in the
+// input queue) still makes its row; one still on its way does not.
+void RecordCompletedReply() {
+    if (!RecordingActive() || stop_flag == 1) return;
+    if (graphrefresh == 0 && QueuedBytes() >= kFrameBytes)
+        RX_Receive_Function(com, kComEvRxCount, nullptr);
+    if (graphrefresh == 0) return;
+    TakeMeasurementFrame();
+    RecordMeasurement();
 }
 
 } // namespace
@@ -197,6 +209,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
 
 int CC_BTNStop(int, int, int event, void*, int, int) {
     if (event != kEvCommit) return 0;
+    RecordCompletedReply();
     rx_flag = 0;
     FlushLine();
     stop_flag = 1;

@@ -3,6 +3,7 @@
 // right after the close box; a write failure mid-run.
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "ground/state.h"
+#include "runtime/events.h"
 #include "runtime/testing.h"
 #include "tests/support/operator.h"
 #include "tests/support/program.h"
@@ -24,14 +25,46 @@ struct Row {
     std::vector<int> values;
 };
 
+const std::string kPath = testing::TempDir() + "recording-test.csv";
+
+QWidget* Chart() {
+    return op::Widget(panelHandle, PANEL_STRIPCHART_RAW);
+}
+
+void Start() {
+    QueueFileSelectAnswer(2, kPath);
+    op::PickFromContextMenu(Chart(), "Record frames to CSV...");
+}
+
+// The file's rows; every line must be whole.
+std::vector<Row> Rows() {
+    std::ifstream in(kPath);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "time,seconds,norm_a,adc_a,amax,t1,t2,delta_t,button,in0,in1,index");
+    const std::regex row(
+        R"(^\d{4}-\d\d-\d\dT(\d\d):(\d\d):(\d\d)\.(\d{3}),(\d+\.\d{3})((,\d+){10})$)");
+    std::vector<Row> rows;
+    while (std::getline(in, line)) {
+        std::smatch m;
+        EXPECT_TRUE(std::regex_match(line, m, row)) << line;
+        if (m.empty()) break;
+        Row r{((std::stoi(m[1]) * 60 + std::stoi(m[2])) * 60 + std::stoi(m[3])) * 1000 +
+                  std::stoi(m[4]),
+              std::stod(m[5]),
+              {}};
+        std::istringstream values(m[6].str());
+        for (int v; values.ignore(1) && values >> v;)
+            r.values.push_back(v);
+        rows.push_back(r);
+    }
+    EXPECT_TRUE(in.eof());
+    return rows;
+}
+
 class Recording : public op::ProgramWithSim {
 protected:
     bool Paced() const override { return true; }
-    QWidget* Chart() const { return op::Widget(panelHandle, PANEL_STRIPCHART_RAW); }
-    void Start() {
-        QueueFileSelectAnswer(2, path_);
-        op::PickFromContextMenu(Chart(), "Record frames to CSV...");
-    }
     std::string Mark() const {
         auto* mark = Chart()->findChild<QLabel*>("recordingMark");
         return mark && mark->isVisibleTo(Chart()) ? mark->text().toStdString() : "";
@@ -39,31 +72,6 @@ protected:
     void RunFor(double seconds) {
         op::At(seconds, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
         op::Click(panelHandle, PANEL_BTNRUN);
-    }
-    // The file's rows; every line must be whole.
-    std::vector<Row> Rows() const {
-        std::ifstream in(path_);
-        std::string line;
-        std::getline(in, line);
-        EXPECT_EQ(line, "time,seconds,norm_a,adc_a,amax,t1,t2,delta_t,button,in0,in1,index");
-        const std::regex row(
-            R"(^\d{4}-\d\d-\d\dT(\d\d):(\d\d):(\d\d)\.(\d{3}),(\d+\.\d{3})((,\d+){10})$)");
-        std::vector<Row> rows;
-        while (std::getline(in, line)) {
-            std::smatch m;
-            EXPECT_TRUE(std::regex_match(line, m, row)) << line;
-            if (m.empty()) break;
-            Row r{((std::stoi(m[1]) * 60 + std::stoi(m[2])) * 60 + std::stoi(m[3])) * 1000 +
-                      std::stoi(m[4]),
-                  std::stod(m[5]),
-                  {}};
-            std::istringstream values(m[6].str());
-            for (int v; values.ignore(1) && values >> v;)
-                r.values.push_back(v);
-            rows.push_back(r);
-        }
-        EXPECT_TRUE(in.eof());
-        return rows;
     }
     // The measurement frames the simulator sent: a twin of its model asked as often gives them.
     std::vector<std::vector<int>> Sent() const {
@@ -92,7 +100,6 @@ protected:
         }
         EXPECT_LE(sent.size() - rows.size(), inFlight);
     }
-    const std::string path_ = testing::TempDir() + "recording-test.csv";
 };
 
 TEST_F(Recording, RowsAreTheFramesSentAcrossStopAndRun) {
@@ -155,6 +162,34 @@ TEST_F(Recording, WriteFailureStopsItAndKeepsTheWholeRowsWritten) {
     const std::vector<std::vector<int>> sent = Sent();
     for (std::size_t i = 0; i < rows.size(); ++i)
         ASSERT_EQ(rows[i].values, sent.at(i)) << "row " << i;
+}
+
+// Stop while recording: a reply that is complete when Stop is pressed, whether the receive
+// notification has taken it already or not, makes its row.
+TEST(RecordingAtStop, AReplyCompleteBeforeStopMakesItsRow) {
+    for (bool takenBeforeStop : {false, true}) {
+        SCOPED_TRACE(takenBeforeStop);
+        sim::ScriptedPeer peer;
+        op::AnswerStartUp(peer, {700, 800, 400, 900}, sim::encodeFirmwareText("PEER"));
+        for (std::uint16_t i = 0; i < 3; ++i)
+            peer.expect(36, 5).reply(op::Frame(8, {i, 812, 900, 30, 70, 40, 0, 0, 0, 64}));
+        peer.expect(36, 5).pause(3); // the last reply comes from the test
+        peer.start();
+        op::Program program(peer.devicePath());
+        Start();
+        op::At(0.5, [&] {
+            const sim::Bytes last = op::Frame(8, {3, 812, 900, 30, 70, 40, 0, 0, 0, 64});
+            InjectComInput(com, last.data(), static_cast<int>(last.size()));
+            if (takenBeforeStop) ProcessSystemEvents(); // the notification, not the loop
+            op::Click(panelHandle, PANEL_BTNSTOP);
+        });
+        op::Click(panelHandle, PANEL_BTNRUN);
+        op::PickFromContextMenu(Chart(), "Stop recording");
+        std::vector<int> first;
+        for (const Row& row : Rows())
+            first.push_back(row.values.at(0));
+        EXPECT_EQ(first, (std::vector<int>{0, 1, 2, 3}));
+    }
 }
 
 } // namespace
