@@ -2,8 +2,10 @@
 
 #include "runtime/files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 std::FILE* logFile = nullptr;
@@ -14,7 +16,12 @@ int OpenLineLog(const char* environmentVariable) {
     const char* path = std::getenv(environmentVariable);
     if (!path || !*path) return 0;
     logFile = std::fopen(path, "w");
-    if (!logFile) return kFileErrOpen;
+    if (!logFile) {
+        // The program has no other channel for this: the status line belongs to the controller.
+        std::fprintf(stderr, "evok-vx12-trace-watch: cannot write %s (%s): %s\n", path,
+                     environmentVariable, std::strerror(errno));
+        return kFileErrOpen;
+    }
     // Line-buffered: every line goes to the system as it ends.
     std::setvbuf(logFile, nullptr, _IOLBF, 1024);
     return 1;
