@@ -5,13 +5,17 @@
 #include "app/shell.h"
 #include "link/com232.h"
 #include "link/line.h"
+#include "link/trace.h"
 #include "params/binding.h"
 #include "params/pages.h"
 #include "params/paramset.h"
 #include "params/transfer.h"
 #include "runtime/events.h"
 #include "runtime/files.h"
+#include "runtime/monitor.h"
 #include "runtime/panel.h"
+#include "runtime/panel_hooks.h"
+#include "runtime/recording.h"
 #include "views/datablock.h"
 #include "views/live.h"
 
@@ -21,6 +25,16 @@ namespace {
 
 constexpr const char* kRecordFileName = "EVokRecord.dat";
 constexpr int kBrandVariant = 2;
+
+// The frame monitor (Ctrl+M on either panel, or the status line's context menu) and the live
+// recording (the strip charts' context menu): beside the panels' fixed layout.
+void InstallCompanions() {
+    SetMonitorSource(TraceCount, TraceLine, kTraceLineMax);
+    InstallPanelShortcut(panelHandle, "Ctrl+M", OpenFrameMonitor);
+    InstallPanelShortcut(panelPopUp, "Ctrl+M", OpenFrameMonitor);
+    AddCtrlMenuItem(panelHandle, PANEL_STATUS, "Frame monitor...", OpenFrameMonitor);
+    InitLiveRecording();
+}
 
 } // namespace
 
@@ -59,6 +73,7 @@ void InitVars() {
 
 int StartUp() {
     if (StartRuntime() == 0) return -1;
+    StartTrace(); // from the first frame on
     SetCallbackTable(kCallbackTable, kCallbackCount);
     panelHandle = LoadPanel(0, kPanelFile, PANEL);
     if (panelHandle < 0) return -1;
@@ -73,6 +88,7 @@ int StartUp() {
     char programDir[kPathMax];
     GetProjectDir(programDir, sizeof programDir);
     GetOperatorDir(programDir, proj_dir, sizeof proj_dir);
+    InstallCompanions();
     InitVars();
     InitRS232(com);
     DisplayPanel(panelHandle);
@@ -80,7 +96,10 @@ int StartUp() {
 }
 
 void ShutDown() {
+    StopRecording();
+    CloseFrameMonitor();
     CloseLine();
+    EndTrace();
     DiscardPanel(panelPopUp);
     DiscardPanel(panelHandle);
     panelPopUp = panelHandle = -1;

@@ -16,6 +16,8 @@ constexpr const char* kUsage =
     "\n"
     "Port n is the device named by the environment variable EVOK_COM<n> (for example\n"
     "EVOK_COM1=/dev/ttyUSB0), else the n-th serial device found (USB and ACM adapters first).\n"
+    "EVOK_TRACE=FILE writes every frame sent and received to FILE, one line each (the lines of\n"
+    "the frame monitor, Ctrl+M).\n"
     "Files the operator writes default to the program's directory when it is writable, else to\n"
     "the documents folder (XDG_DOCUMENTS_DIR, else ~/Documents).\n"
     "\n"

@@ -5,6 +5,7 @@
 
 #include "ground/state.h"
 #include "link/com232.h"
+#include "link/trace.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
 
@@ -25,6 +26,7 @@ double requestTime = 0; // when that request was written
 double sentAt = 0;      // when everything written so far has left the port
 int requests = 0;       // requests awaiting a reply written so far
 int answered = -1;      // the request that the frame taken last answers
+int lastRequest = 0;    // the order of the last request that awaits a reply: names its reply
 
 // Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
 // none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
@@ -62,6 +64,8 @@ int Write(int orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
     if (nBytesW > 0) sentAt = std::max(sentAt, Timer()) + nBytesW * kFrameWireTime / kFrameBytes;
     if (ReplyBytes(orderCode) > 0) ++requests;
+    TraceFrame(kTraceSent, orderCode, szWriteBuf, nBytesW, kFrameBytes);
+    if (ReplyBytes(orderCode) > 0) lastRequest = orderCode;
     if (nBytesW == kFrameBytes && ReplyBytes(orderCode) > 0) {
         owedBytes = ReplyBytes(orderCode);
         requestTime = Timer();
@@ -103,6 +107,9 @@ void FlushLine() {
 
 int ReadDirect(int count) {
     const int read = ComRd(com, szReadBuf, std::clamp(count, 0, kBufBytes));
+    // Measured against the reply the last request awaits, so that a cut reply shows as short.
+    const int awaited = ReplyBytes(lastRequest);
+    TraceFrame(kTraceReceived, lastRequest, szReadBuf, read, awaited > 0 ? awaited : count);
     owedBytes = 0;
     return read;
 }

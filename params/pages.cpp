@@ -30,7 +30,7 @@ int RunCommand(int orderCode) {
     int readBack = 0;
     tstart = Timer();
     do {
-        if (rx_flag == 1 && AnswersRequest(request)) {
+        if (rx_flag == 1) {
             PushGET(RAM, kPage0);
             readBack = rx_flag;
             break;

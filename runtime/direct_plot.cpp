@@ -71,6 +71,11 @@ void DirectPlot::contextMenuEvent(QContextMenuEvent* event) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(savePicture_);
     menu->addAction(saveCsv_);
+    // What the program offers on this chart beyond saving (the live recording).
+    if (!actions().isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(actions());
+    }
     menu->popup(event->globalPos());
     event->accept();
 }

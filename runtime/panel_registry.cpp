@@ -6,6 +6,7 @@
 // handle and identifier (never through a pointer kept across a callback), and a panel discarded
 // while any callback is running is hidden and unregistered at once but deleted only later, when
 // no widget of it can be on the call stack.
+#include "runtime/chart_recorder.h"
 #include "runtime/com_port_ring.h"
 #include "runtime/lamp.h"
 #include "runtime/opaque_backdrop.h"
@@ -95,6 +96,8 @@ public:
         else
             return QUiLoader::createWidget(className, parent, name);
         w->setObjectName(name);
+        // Strip charts offer the live recording in their context menu.
+        if (qobject_cast<StripChart*>(w)) ChartRecorder::instance().attach(w);
         return w;
     }
 };

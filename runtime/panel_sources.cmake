@@ -16,4 +16,7 @@ target_sources(runtime PRIVATE
     picture.cpp
     dialogs.cpp
     testing.cpp
+    panel_hooks.cpp
+    frame_monitor.cpp
+    chart_recorder.cpp
 )

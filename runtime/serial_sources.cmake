@@ -5,6 +5,7 @@ target_sources(runtime PRIVATE
     events.cpp
     files.cpp
     console.cpp
+    line_log.cpp
 )
 if(UNIX)
     target_sources(runtime PRIVATE

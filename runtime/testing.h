@@ -32,6 +32,9 @@ void SetProgramDirectoryForTesting(const std::string& directory);
 QWidget* PanelWidget(int panel);
 QWidget* CtrlWidget(int panel, int control);
 
+// The frame monitor's window while it exists (opened once and not closed by CloseFrameMonitor).
+QWidget* FrameMonitorWindow();
+
 // The points a strip chart shows now (at most its points per screen, oldest first), and the
 // colour of its trace 1.
 std::vector<double> StripChartShownPoints(int panel, int control);

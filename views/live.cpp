@@ -7,7 +7,11 @@
 #include "params/paramset.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"
+#include "runtime/recording.h"
+#include "runtime/serial.h"
 #include "runtime/timing.h"
+
+#include <iterator>
 
 namespace evok {
 
@@ -47,7 +51,29 @@ void WriteIndicators(bool withDeltaT) {
     SetCtrlVal(panelHandle, PANEL_IN1, int{in1val});
 }
 
+// A row of the live recording (when one runs): the frame just taken, as mapped.
+void RecordMeasurement() {
+    if (!RecordingActive()) return;
+    const int row[] = {valNORMA, adcCHA, Amax, T1val, T2val, DTval, btnval, in0val, in1val, indexA};
+    RecordRow(row, static_cast<int>(std::size(row)));
+}
+
+// Stop while recording: a reply that has completed (taken and not yet drawn, or whole in the
+// input queue) still makes its row; one still on its way does not.
+void RecordCompletedReply() {
+    if (!RecordingActive() || stop_flag == 1) return;
+    if (graphrefresh == 0 && QueuedBytes() >= kFrameBytes)
+        RX_Receive_Function(com, kComEvRxCount, nullptr);
+    if (graphrefresh == 0) return;
+    TakeMeasurementFrame();
+    RecordMeasurement();
+}
+
 } // namespace
+
+void InitLiveRecording() {
+    SetRecordColumns(kRecordColumns);
+}
 
 int GraphSource() {
     int source = 0;
@@ -102,6 +128,7 @@ void FillarrayNORM(int tolerance, int reference, int level) {
 void PlotRAWValues() {
     Shift(arrayRAW, kHistoryLen, -1, arrayRAW);
     TakeMeasurementFrame();
+    RecordMeasurement();
     PrepareStripChart(PANEL_STRIPCHART_RAW);
     switch (GraphSource()) {
     case 0:
@@ -122,6 +149,7 @@ void PlotRAWValues() {
 void PlotNORMValues(double* history) {
     Shift(history, kHistoryLen, -1, history);
     TakeMeasurementFrame();
+    RecordMeasurement();
     history[kHistoryLen - 1] = valNORMA;
     PrepareStripChart(PANEL_STRIPCHART_NORM);
     SetTraceAttribute(panelHandle, PANEL_STRIPCHART_NORM, 1, kAttrTraceColor, kRed);
@@ -175,11 +203,13 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
     FlushLine();
     graphrefresh = 0;
     SetCtrlAttribute(panelHandle, PANEL_BTNRUN, kAttrDimmed, 0);
+    FlushRecording(); // the recording's file is whole whenever the loop is not running
     return 0;
 }
 
 int CC_BTNStop(int, int, int event, void*, int, int) {
     if (event != kEvCommit) return 0;
+    RecordCompletedReply();
     rx_flag = 0;
     FlushLine();
     stop_flag = 1;

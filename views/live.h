@@ -8,8 +8,14 @@ namespace evok {
 constexpr int kHistoryLen = 100;
 constexpr double kLineTimeout = 2.0; // seconds without a frame after a request
 
+// The live recording's columns after its time and seconds: the mapped measurement values.
+constexpr const char* kRecordColumns = "norm_a,adc_a,amax,t1,t2,delta_t,button,in0,in1,index";
+
 extern double arrayRAW[200];  // RAW history: entries 0..99, 99 the newest
 extern double arrayNORM[600]; // NORM history: the first 100 doubles; filled in groups of six
+
+// Names the live recording's columns, so that the strip charts can offer it.
+void InitLiveRecording();
 
 // The graph source selected on the main panel's ring: 0 raw values, 1 normalised values, 2 the
 // delta-T ring buffer. Read from the control every time, never cached.

@@ -8,8 +8,13 @@
 #include "runtime/timing.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -97,6 +102,33 @@ void SelectRing(int panel, int control, int value) {
         QTest::keyClick(ring, Qt::Key_Down);
     while (ring->currentIndex() > index)
         QTest::keyClick(ring, Qt::Key_Up);
+}
+
+void Keys(int panel, const std::string& chord) {
+    QWidget* window = PanelWidget(panel);
+    if (!window) return failureReport("no panel " + std::to_string(panel));
+    window->activateWindow();
+    WaitUntil([&] { return QApplication::activeWindow() == window; }, 1);
+    const QKeyCombination keys = QKeySequence(QString::fromStdString(chord))[0];
+    QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
+}
+
+void PickFromContextMenu(QWidget* widget, const std::string& entry) {
+    if (!widget) return failureReport("no widget for a context menu");
+    const QPoint at = widget->rect().center();
+    QContextMenuEvent open(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+    QApplication::sendEvent(widget, &open);
+    Pump(0.05);
+    QMenu* menu = nullptr;
+    for (QMenu* m : widget->findChildren<QMenu*>())
+        if (m->isVisible()) menu = m;
+    if (!menu) return failureReport("no context menu");
+    QAction* action = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text().toStdString() == entry) action = a;
+    if (!action) return failureReport("no menu entry " + entry);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    Pump(0.05);
 }
 
 void CloseWindow(int panel) {

@@ -30,6 +30,10 @@ void PressSpace(int panel, int control);
 void EnterNumber(int panel, int control, int value);
 // Selects the ring item whose value is `value` with the arrow keys.
 void SelectRing(int panel, int control, int value);
+// A key chord such as "Ctrl+M" typed while the panel's window is the active one.
+void Keys(int panel, const std::string& chord);
+// Opens the widget's context menu as a right click does and picks the entry `entry`.
+void PickFromContextMenu(QWidget* widget, const std::string& entry);
 // The window's close box.
 void CloseWindow(int panel);
 
