@@ -39,6 +39,7 @@ TEST_F(StartUp, ReadsTheControllersParametersAndFirmwareTextAfterTheEcho) {
     EXPECT_FALSE(PanelWidget(panelPopUp)->isVisible());
     // The echo and the page-0 read carry the panel values as loaded; page 1 is 1 and zeros.
     const std::vector<sim::RequestRecord> requests = sim_->model().requests();
+    ASSERT_EQ(requests.size(), 4u);
     for (int r = 0; r < 3; ++r) {
         std::vector<std::uint16_t> words;
         for (int i : {0, 1, 2, 14})

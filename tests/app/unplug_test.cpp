@@ -27,6 +27,10 @@ struct Case {
     std::string ok;
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Unplug : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Unplug, EndsInTimeWithoutSpinningAndTheSamePortRecovers) {

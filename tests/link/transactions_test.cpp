@@ -74,28 +74,48 @@ TEST(FirmwareText, OnlyTheLowByteOfEachWordUpToTheFirstZero) {
     }
 }
 
-// Line noise that came before the request is thrown away: the page read takes its reply.
-TEST(ParameterRead, TakesTheReplyNotTheNoiseBeforeIt_FileTargetSendsNothing) {
+// Line noise queued before a request is thrown away: the reply is taken, not the noise.
+TEST(Requests, NoiseQueuedBeforeARequestIsThrownAway) {
+    const std::vector<std::uint16_t> block(64, 4321);
     const struct {
-        int target;
-        std::vector<std::uint16_t> orders;
-        unsigned short powerA;
-    } rows[] = {{RAM, {2}, 4321}, {EEPROM, {4}, 4321}, {DATFILE, {}, 700}};
+        const char* name;
+        std::uint16_t order; // 0: nothing is sent
+        sim::Bytes reply;
+        std::function<void()> act;
+        std::function<int()> shown; // where the operator meets word 1 of the reply
+        int expected;
+    } rows[] = {
+        {"Get RAM", 2, op::Frame(2, {0, 4321}), [] { PushGET(RAM, 0); }, [] { return int{powerA}; },
+         4321},
+        {"Get EEPROM", 4, op::Frame(4, {0, 4321}), [] { PushGET(EEPROM, 0); },
+         [] { return int{powerA}; }, 4321},
+        {"file target", 0, {}, [] { PushGET(DATFILE, 0); }, [] { return int{powerA}; }, 700},
+        {"live loop", 8, op::Frame(8, {0, 4321}),
+         [] {
+             op::At(0.3, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
+             op::Click(panelHandle, PANEL_BTNRUN);
+         },
+         [] { return op::IntValue(panelHandle, PANEL_VAL_ADCCHA); }, 4321},
+        {"data block", 9, sim::encodeWords(block),
+         [] {
+             ReceiveNotificationOff();
+             ReadData64(0, 2, 9);
+             ReceiveNotificationOn();
+         },
+         [] { return int{yArrayA[1]}; }, 4321},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.target);
+        SCOPED_TRACE(row.name);
         PeerProgram p([&](sim::ScriptedPeer& peer) {
             peer.pause(0.2).reply({0x01, 0x02, 0x03, 0x04});
-            if (row.target != DATFILE)
-                peer.expect(36, 5).reply(op::Frame(row.orders[0], {0, 4321}));
+            if (row.order) peer.expect(36, 5).reply(row.reply);
         });
         ASSERT_TRUE(op::WaitUntil([] { return GetInQLen(com) == 4; }, 2));
-        const std::string status = op::Status();
-        PushGET(row.target, 0);
+        row.act();
         op::Pump(0.1);
-        EXPECT_EQ(p.SentOrders(), row.orders);
-        EXPECT_EQ(powerA, row.powerA);
-        EXPECT_EQ(op::Status(),
-                  row.target == DATFILE ? status : "Parameter-frame received! - Line Ok!");
+        const std::vector<std::uint16_t> orders = p.SentOrders();
+        EXPECT_EQ(orders.empty() ? 0 : orders[0], row.order);
+        EXPECT_EQ(row.shown(), row.expected);
     }
 }
 
