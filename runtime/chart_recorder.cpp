@@ -22,10 +22,18 @@ constexpr int kBufferLimit = 64 * 1024;
 constexpr qint64 kMarkMs = 250; // the mark's count is brought up to date this often
 } // namespace
 
+namespace {
+ChartRecorder* g_recorder = nullptr;
+} // namespace
+
 ChartRecorder& ChartRecorder::instance() {
     // Lives until the process ends, as the application object does.
-    static ChartRecorder* recorder = new ChartRecorder;
-    return *recorder;
+    if (!g_recorder) g_recorder = new ChartRecorder;
+    return *g_recorder;
+}
+
+ChartRecorder* ChartRecorder::existing() {
+    return g_recorder;
 }
 
 ChartRecorder::ChartRecorder() {
@@ -216,18 +224,20 @@ void SetRecordColumns(const char* columns) {
     ChartRecorder::instance().setColumns(QByteArray(columns));
 }
 
+// A program without panels (the command-line companion) has no recorder, and a recorder needs a
+// GUI: these calls look for one and do not make one.
 int RecordingActive() {
-    return ChartRecorder::instance().active() ? 1 : 0;
+    return ChartRecorder::existing() && ChartRecorder::existing()->active() ? 1 : 0;
 }
 
 void RecordRow(const int* values, int count) {
-    ChartRecorder::instance().append(values, count);
+    if (ChartRecorder* recorder = ChartRecorder::existing()) recorder->append(values, count);
 }
 
 void FlushRecording() {
-    ChartRecorder::instance().flush();
+    if (ChartRecorder* recorder = ChartRecorder::existing()) recorder->flush();
 }
 
 void StopRecording() {
-    ChartRecorder::instance().stop();
+    if (ChartRecorder* recorder = ChartRecorder::existing()) recorder->stop();
 }

@@ -20,6 +20,8 @@ class ChartRecorder : public QObject {
     Q_OBJECT
 public:
     static ChartRecorder& instance();
+    // The recorder when one has been made, else null.
+    static ChartRecorder* existing();
 
     // Offers recording on the chart (as actions of the widget: its context menu lists them).
     void attach(QWidget* chart);
