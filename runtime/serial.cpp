@@ -509,19 +509,6 @@ int InjectComInput(int port, const void* bytes, int count) {
     return static_cast<int>(n);
 }
 
-namespace serial_detail {
-
-int watchedHandles(std::intptr_t* out, int max) {
-    int n = 0;
-    for (const auto& p : ports) {
-        if (n >= max) break;
-        if (p && p->notifier && p->notifier->isEnabled()) out[n++] = p->device->nativeHandle();
-    }
-    return n;
-}
-
-} // namespace serial_detail
-
 std::string ComPortDevice(int port) {
     if (port < 1 || port > kComMaxPort) return {};
     const std::string variable = "EVOK_COM" + std::to_string(port);

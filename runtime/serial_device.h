@@ -69,9 +69,4 @@ std::vector<std::string> listSerialDevices();
 // kernel's device tree is mounted; tests point it at a tree of their own.
 std::string describeSerialDevice(const std::string& path, const std::string& sysRoot = "/sys");
 
-// The native handles of the open ports whose arriving data the service is watching for now
-// (the event pump's wait must end when one of them becomes readable). Writes at most max of them
-// to out and returns how many it wrote. Implemented in serial.cpp.
-int watchedHandles(std::intptr_t* out, int max);
-
 } // namespace serial_detail
