@@ -53,10 +53,15 @@ public:
     int flushOutput();
     // CTS handshake on or off. A device without modem lines (a pty) is not an error.
     int setCtsHandshake(bool on);
+    // The device reports itself readable (to waitReadable and to a notifier watching it) only
+    // once it holds at least `bytes` (1..255) received bytes, or has hung up; reads still return
+    // what is there. Lets a wait for a frame sleep through the frame's single bytes.
+    void setReadMinimum(int bytes);
 
 private:
     explicit Device(std::intptr_t handle) : handle_(handle) {}
     std::intptr_t handle_;
+    int readMinimum_ = 1;
 };
 
 // The machine's serial devices in port order: USB adapters, then ACM adapters, then built-in
