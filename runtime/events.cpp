@@ -1,12 +1,14 @@
 // Run-time start, main event loop and event pump.
 #include "runtime/events.h"
 #include "runtime/events_platform.h"
-#include "runtime/serial_device.h"
+#include "runtime/testing.h"
 #include "runtime/timing.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
+#include <QStyleHints>
+#include <QTimer>
 
 namespace {
 
@@ -14,10 +16,10 @@ QEventLoop* mainLoop = nullptr;
 bool quitPending = false;
 int quitValue = 0;
 
-// The longest the pump waits when nothing is pending.
-constexpr double kWaitLimit = 0.001;
-// Ports watched at most by the wait (a program has one or two open).
-constexpr int kMaxWatchedPorts = 16;
+// The longest the pump waits when nothing is pending: a loop that tests its time limit once per
+// pass sees it passed at most this late (the live loop's 2.0 s line time-out within 20 ms).
+constexpr int kWaitLimitMs = 15;
+std::uint64_t passes = 0;
 
 } // namespace
 
@@ -35,6 +37,9 @@ int StartRuntime() {
     }
     // Only QuitUserInterface ends the main loop; hiding the last panel must not.
     QApplication::setQuitOnLastWindowClosed(false);
+    // A steady text cursor: a blinking one repaints the focused field twice a second, which is
+    // most of what the program costs while it waits for the operator.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
     return 1;
 }
 
@@ -63,21 +68,32 @@ int QuitUserInterface(int value) {
 }
 
 int ProcessSystemEvents() {
+    ++passes;
     QAbstractEventDispatcher* dispatcher =
         QCoreApplication::instance() ? QAbstractEventDispatcher::instance() : nullptr;
     if (!dispatcher) {
         // Nothing can ever be pending; keep a waiting loop from holding a core.
-        Delay(kWaitLimit);
+        Delay(kWaitLimitMs / 1000.0);
         return 0;
     }
     if (dispatcher->processEvents(QEventLoop::AllEvents)) return 0;
-    // Nothing was pending. Wait for serial data (which ends the wait at once) or for the time
-    // limit, in one system call: no timer is armed and disarmed for it, since a loop that calls
-    // this a thousand times a second would pay for that every time. Other events that come
-    // meanwhile (timers, operator input) are taken by the next call, at most a millisecond late.
-    std::intptr_t handles[kMaxWatchedPorts];
-    const int count = serial_detail::watchedHandles(handles, kMaxWatchedPorts);
-    if (events_detail::waitForInput(handles, count, kWaitLimit))
-        dispatcher->processEvents(QEventLoop::AllEvents);
+    // Nothing was pending: the dispatcher's own wait, which ends with the next event of any kind
+    // (serial data through its notifier, operator input, the window system, a timer, a posted
+    // event) and runs it, or with the bound. The bound is a timer of its own, stopped again when
+    // something else came first so that it wakes nobody later.
+    static QTimer* bound = [] {
+        auto* timer = new QTimer; // lives as long as the program, like the application object
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setInterval(kWaitLimitMs);
+        return timer;
+    }();
+    bound->start();
+    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    bound->stop();
     return 0;
+}
+
+std::uint64_t PumpPassCount() {
+    return passes;
 }

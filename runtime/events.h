@@ -15,8 +15,9 @@ int RunUserInterface();
 // still running in nested event processing finish first.
 int QuitUserInterface(int value);
 
-// Runs all pending events (callbacks, timer ticks, serial notifications) and returns. When nothing
-// is pending it waits up to one millisecond, so that a loop calling it does not hold a core:
-// serial data arriving on an open port ends the wait at once and is delivered before it returns;
-// other events that come during the wait are run by the next call. Returns 0.
+// Runs all pending events (callbacks, timer ticks, serial notifications, operator input, posted
+// events) and returns. When nothing is pending it waits for the next event of any kind and runs
+// it before returning, or returns after at most 15 ms when none comes: a loop that calls it and
+// tests a time limit once per pass holds no core and sees its limit passed within 20 ms. Serial
+// data arriving on an open port ends the wait at once. Returns 0.
 int ProcessSystemEvents();

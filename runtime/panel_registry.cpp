@@ -36,7 +36,6 @@
 #include <QUiLoader>
 
 #include <algorithm>
-#include <set>
 #include <vector>
 
 namespace panelsvc {
@@ -59,10 +58,6 @@ struct DispatchScope {
     DispatchScope(const DispatchScope&) = delete;
     DispatchScope& operator=(const DispatchScope&) = delete;
 };
-
-// Timer controls whose tick callback is running: a tick that comes due inside it (nested event
-// processing) is dropped rather than run inside the running one.
-std::set<std::pair<int, int>> g_tickingNow;
 
 const CallbackEntry* FindCallback(const std::string& name) {
     for (int i = 0; i < g_tableCount; ++i)
@@ -121,6 +116,13 @@ Kind KindOf(QWidget* w) {
     return Kind::Decoration;
 }
 
+// Numbers need no text shaping: laying out a new value then costs a glyph lookup per digit.
+void PlainDigits(QWidget* w) {
+    QFont f = w->font();
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    w->setFont(f);
+}
+
 // Start-up settings of a control that the widget itself does not take from the description.
 void Configure(Control& c) {
     QWidget* w = c.widget;
@@ -139,9 +141,17 @@ void Configure(Control& c) {
         break;
     case Kind::Numeric:
         static_cast<QSpinBox*>(w)->setKeyboardTracking(false);
+        PlainDigits(w);
+        // The text cursor of a focused field blinks twice a second: it repaints the field alone,
+        // not the group box behind it.
+        OpaqueBackdrop::attach(w);
+        break;
+    case Kind::TextLine:
+        OpaqueBackdrop::attach(w);
         break;
     case Kind::Indicator:
         // The live view writes the indicators many times a second.
+        PlainDigits(w);
         OpaqueBackdrop::attach(w);
         break;
     case Kind::Radio:
@@ -265,13 +275,15 @@ void WireControl(int h, Control& c) {
         break;
     }
     case Kind::Timer:
-        QObject::connect(static_cast<TimerControl*>(w), &TimerControl::tick, w, [h, id] {
-            const auto key = std::make_pair(h, id);
-            if (g_tickingNow.count(key)) return;
-            g_tickingNow.insert(key);
-            RaiseCtrlEvent(h, id, kEvTimerTick);
-            g_tickingNow.erase(key);
-        });
+        // A tick that comes due while the timer's own callback runs (nested event processing)
+        // is dropped rather than run inside the running one.
+        QObject::connect(static_cast<TimerControl*>(w), &TimerControl::tick, w,
+                         [h, id, running = false]() mutable {
+                             if (running) return;
+                             running = true;
+                             RaiseCtrlEvent(h, id, kEvTimerTick);
+                             running = false;
+                         });
         break;
     default:
         break;

@@ -151,12 +151,24 @@ void dropNotifier(Port& p) {
     p.notifier = nullptr;
 }
 
+// Bytes the notification waits for before it can be raised: the rest of the notify count when
+// the count is asked for (the event character then shows with the bytes that complete it), else
+// any byte.
+int bytesAwaited(const Port& p) {
+    if (!p.notifying() || !(p.eventMask & kComEvRxCount)) return 1;
+    const auto queued = static_cast<int>(p.queue.size());
+    return p.notifyCount > queued ? p.notifyCount - queued : 1;
+}
+
 // Watch the descriptor only while the queue has room and the device is there: a full queue
 // leaves further bytes waiting in the driver; a hung-up device would wake the loop forever.
+// While it is watched, the device wakes the event pump only once the notification can be
+// raised: a frame that trickles in at the line's speed is one wake-up, not one per byte.
 void updateNotifier(Port& p) {
     if (!p.notifier) return;
     const bool want = p.open && !p.hungUp && p.queue.space() > 0;
     if (p.notifier->isEnabled() != want) p.notifier->setEnabled(want);
+    if (want) p.device->setReadMinimum(bytesAwaited(p));
 }
 
 void markHungUp(Port& p) {
@@ -390,6 +402,7 @@ int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharac
     clearNews(*p);
     p->recheck = false;
     ensureNotifier(*p);
+    updateNotifier(*p);
     return 0;
 }
 
@@ -441,6 +454,7 @@ int ComRd(int port, void* buffer, int count) {
         if (n >= want || p->hungUp) break;
         const double left = deadline - Timer();
         if (left <= 0) break;
+        p->device->setReadMinimum(static_cast<int>(want - n));
         const int ready = p->device->waitReadable(left);
         const bool more = pull(*p);
         got = got || more;
@@ -508,19 +522,6 @@ int InjectComInput(int port, const void* bytes, int count) {
     if (p->notifying()) postCheck(*p);
     return static_cast<int>(n);
 }
-
-namespace serial_detail {
-
-int watchedHandles(std::intptr_t* out, int max) {
-    int n = 0;
-    for (const auto& p : ports) {
-        if (n >= max) break;
-        if (p && p->notifier && p->notifier->isEnabled()) out[n++] = p->device->nativeHandle();
-    }
-    return n;
-}
-
-} // namespace serial_detail
 
 std::string ComPortDevice(int port) {
     if (port < 1 || port > kComMaxPort) return {};

@@ -57,10 +57,13 @@ int SetCTSMode(int port, int mode);
 // Installs the receive notification: after new bytes have reached the input queue, the next event
 // processing (main loop or ProcessSystemEvents) calls callback with the bits of eventMask that
 // hold: kComEvRxCount when the queue holds at least notifyCount bytes, kComEvRxChar when
-// eventCharacter was among the new bytes. kComEvTxEmpty is accepted in the mask but never raised
-// (nothing watches the output queue drain). eventMask 0 or a null callback removes the
-// notification: it is then never called. The callback is never called from inside a serial call.
-// Returns 0 or a negative ComError.
+// eventCharacter was among the new bytes. With kComEvRxCount in the mask, the device's bytes are
+// taken into the queue once they complete the notify count (a frame arriving at the line's speed
+// wakes the program once, not once per byte), so kComEvRxChar comes with them; without it, every
+// arriving byte is taken at once. kComEvTxEmpty is accepted in the mask but never raised (nothing
+// watches the output queue drain). eventMask 0 or a null callback removes the notification: it
+// is then never called. The callback is never called from inside a serial call. Returns 0 or a
+// negative ComError.
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callback, void* callbackData);
 

@@ -53,10 +53,15 @@ public:
     int flushOutput();
     // CTS handshake on or off. A device without modem lines (a pty) is not an error.
     int setCtsHandshake(bool on);
+    // The device reports itself readable (to waitReadable and to a notifier watching it) only
+    // once it holds at least `bytes` (1..255) received bytes, or has hung up; reads still return
+    // what is there. Lets a wait for a frame sleep through the frame's single bytes.
+    void setReadMinimum(int bytes);
 
 private:
     explicit Device(std::intptr_t handle) : handle_(handle) {}
     std::intptr_t handle_;
+    int readMinimum_ = 1;
 };
 
 // The machine's serial devices in port order: USB adapters, then ACM adapters, then built-in
@@ -68,10 +73,5 @@ std::vector<std::string> listSerialDevices();
 // (a pseudo-terminal, a built-in UART). Symbolic links are followed. sysRoot is where the
 // kernel's device tree is mounted; tests point it at a tree of their own.
 std::string describeSerialDevice(const std::string& path, const std::string& sysRoot = "/sys");
-
-// The native handles of the open ports whose arriving data the service is watching for now
-// (the event pump's wait must end when one of them becomes readable). Writes at most max of them
-// to out and returns how many it wrote. Implemented in serial.cpp.
-int watchedHandles(std::intptr_t* out, int max);
 
 } // namespace serial_detail

@@ -294,6 +294,19 @@ int Device::flushOutput() {
     return 0;
 }
 
+void Device::setReadMinimum(int bytes) {
+    bytes = std::clamp(bytes, 1, 255);
+    if (bytes == readMinimum_) return;
+    termios tio{};
+    const int fd = fdOf(handle_);
+    // Non-canonical mode with no inter-byte timer: poll reports input once VMIN bytes are there
+    // (a read of a non-blocking descriptor returns whatever is there).
+    if (tcgetattr(fd, &tio) != 0) return;
+    tio.c_cc[VMIN] = static_cast<cc_t>(bytes);
+    tio.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &tio) == 0) readMinimum_ = bytes;
+}
+
 int Device::setCtsHandshake(bool on) {
     termios tio{};
     const int fd = fdOf(handle_);

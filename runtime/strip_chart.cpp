@@ -1,4 +1,5 @@
 #include "runtime/strip_chart.h"
+#include "runtime/strip_trace.h"
 #include "runtime/widget_support.h"
 
 #include <QPaintEvent>
@@ -18,7 +19,7 @@ constexpr int kTraceMargin = 2;
 
 StripChart::StripChart(QWidget* parent) : DirectPlot(parent) {
     SetUpCheapPlot(this);
-    trace_ = addGraph();
+    trace_ = new StripTrace(xAxis, yAxis); // registers itself with the plot
     trace_->setPen(QPen(Qt::blue, 1));
     trace_->setAdaptiveSampling(false);
     xAxis->setRange(0, pointsPerScreen_ - 1);
@@ -185,7 +186,9 @@ void StripChart::redraw() {
         queueRepaint();
         return;
     }
-    // Only where the old or the new trace runs do pixels change: the box around both.
+    // Only where the old or the new trace runs do pixels change: the box around both. (Boxes
+    // around bands of a few points cover less, but drawing the trace clipped to many boxes costs
+    // more than it saves.)
     const QRect reach =
         axisRect()->rect().adjusted(-kTraceMargin, -kTraceMargin, kTraceMargin, kTraceMargin);
     QRect box;
@@ -251,13 +254,7 @@ void StripChart::paintEvent(QPaintEvent* event) {
                            QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
     };
     copy(part, withoutTrace_);
-    {
-        // The trace alone: the axes (and with them their grids) are left out.
-        Without without(this);
-        for (QCPAxis* axis : axisRect()->axes())
-            without.hide(axis);
-        draw(&painter);
-    }
+    trace_->drawAlone(&painter); // the trace alone, with the axes' last layout
     for (const QRect& band : axisBands_)
         if (const QRect both = band & part; !both.isEmpty()) copy(both, axesOnly_);
 }

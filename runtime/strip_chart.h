@@ -12,6 +12,8 @@
 
 namespace panelsvc {
 
+class StripTrace;
+
 // Strip chart: one trace that scrolls. Every appended point gets the next running sample
 // number as its x value; the chart shows the newest pointsPerScreen points.
 //
@@ -79,7 +81,7 @@ private:
     int scrollMode_ = 1;
     int yAutoscale_ = 0;
     double yMin_ = 0.0, yMax_ = 1000.0;
-    QCPGraph* trace_ = nullptr;
+    StripTrace* trace_ = nullptr;
     QCPTextElement* title_ = nullptr;
 };
 

@@ -52,6 +52,10 @@ std::vector<GraphPlot> GraphPlots(int panel, int control);
 // Axis range: axis 0 x, 1 left y.
 void GraphAxisRange(int panel, int control, int axis, double* min, double* max);
 
+// Calls of ProcessSystemEvents since the program started: a loop that pumps events and makes many
+// thousand passes a second while nothing happens is spinning.
+std::uint64_t PumpPassCount();
+
 // Places count bytes in the input queue of an open port as if its device had just delivered
 // them, as far as the queue has room: the receive notification sees them at the next event
 // processing exactly as bytes read from the device. Returns the count placed, or a negative

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace serial_test;
@@ -36,6 +37,35 @@ TEST(ProcessSystemEvents, IdleLoopHoldsNoCore) {
     long calls = 0;
     EXPECT_LT(pumpFor(1.0, &calls), 0.10);
     EXPECT_LT(calls, 5000) << "each call waits when nothing is pending";
+}
+
+// One call with nothing pending waits for the next event of any kind and runs it before it
+// returns: a timer that comes due, an event posted by another thread; with none, it returns after
+// its bound. Rows: what comes after 5 ms (null: nothing).
+TEST(ProcessSystemEvents, WaitEndsWithTheNextEventOfAnyKindAndRunsIt) {
+    QObject context;
+    bool ran = false;
+    const std::function<void()> rows[] = {
+        [&] { QTimer::singleShot(5, Qt::PreciseTimer, &context, [&] { ran = true; }); },
+        [&] {
+            std::thread([&] {
+                Delay(0.005);
+                QMetaObject::invokeMethod(
+                    &context, [&] { ran = true; }, Qt::QueuedConnection);
+            }).detach();
+        },
+        nullptr};
+    for (const auto& row : rows) {
+        ran = false;
+        pumpFor(0.05); // nothing left pending from before
+        if (row) row();
+        const double t0 = Timer();
+        ProcessSystemEvents();
+        const double took = Timer() - t0;
+        EXPECT_EQ(ran, row != nullptr);
+        EXPECT_GE(took, 0.004);
+        EXPECT_LT(took, 0.020) << "the wait's bound";
+    }
 }
 
 std::array<std::atomic<double>, 25> sentAt;

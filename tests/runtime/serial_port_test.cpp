@@ -1,6 +1,8 @@
 // Serial port service over real pseudo-terminals: opening and its failures, reads with their
-// time limit, queue handling, a flood, hang-up and reopening.
+// time limit, queue handling, a flood, hang-up and reopening; and with the paced simulator, an
+// echo request answered with data word 0 = 0x00AA, taking the wire time of its 72 bytes.
 #include "serial_test_peer.h"
+#include "sim/simulator.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -67,6 +69,30 @@ TEST_F(ComPort, TimedOutReadQueueLengthPartialReadAndFlush) {
     EXPECT_EQ(head(8), pattern(8, 60));
 }
 
+// The direct reads (firmware text, data blocks) with the receive notification installed as the
+// program has it: a reply that comes in parts is returned whole as soon as its last part is
+// there, not at the time limit, however many bytes the notification waits for.
+TEST_F(ComPort, ReadOfAReplyInPartsEndsWithItsLastByte) {
+    ASSERT_EQ(InstallComCallback(
+                  kPort, 0x8006, 36, 85, [](int, int, void*) {}, nullptr),
+              0);
+    for (const std::size_t count : {20u, 64u, 128u}) {
+        SCOPED_TRACE(count);
+        const Bytes reply = pattern(count);
+        Bytes got(count, 0xEE);
+        send(Bytes(reply.begin(), reply.begin() + 10));
+        std::thread rest([&] {
+            Delay(0.05);
+            sendAll(pty.masterFd(), Bytes(reply.begin() + 10, reply.end()));
+        });
+        const double t0 = Timer();
+        EXPECT_EQ(ComRd(kPort, got.data(), static_cast<int>(count)), static_cast<int>(count));
+        EXPECT_LT(Timer() - t0, 0.2);
+        rest.join();
+        EXPECT_EQ(got, reply);
+    }
+}
+
 // CloseCom releases the exclusive lock: else a non-root user could not open the device again
 // (root passes the lock, so the flag itself is asked too).
 TEST_F(ComPort, ReopensAfterCloseWithTheExclusiveLockReleased) {
@@ -121,6 +147,35 @@ TEST_F(ComPort, HangUpShowsInResultsCostsNoCpuAndThePortReopens) {
     ASSERT_EQ(openOn(kPort, plugged.slavePath()), 0);
     EXPECT_EQ(ComWrt(kPort, buf.data(), 10), 10);
     EXPECT_EQ(receive(plugged.masterFd(), 10), pattern(10));
+}
+
+TEST(SerialWithSimulator, EchoIsAnsweredAtTheSpeedOfTheLine) {
+    sim::Simulator simulator; // paced at 19200 baud
+    setenv("EVOK_COM9", simulator.devicePath().c_str(), 1);
+    ASSERT_EQ(OpenComConfig(9, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    ASSERT_EQ(SetComTime(9, 2.0), 0);
+
+    sim::FrameWords words{};
+    words[1] = 500;
+    const sim::Bytes request = sim::encodeFrame(sim::kOrderEcho, words);
+    unsigned char reply[36] = {};
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        FlushInQ(9);
+        const double start = Timer();
+        ASSERT_EQ(ComWrt(9, request.data(), 36), 36);
+        ASSERT_EQ(ComRd(9, reply, 36), 36);
+        const double took = Timer() - start;
+        // 72 bytes of 10 bits at 19200 baud: 37.5 ms. Never faster; the upper bound leaves room
+        // for a loaded machine (or a sanitizer build) but still fails a line paced twice.
+        EXPECT_GE(took, 0.0375 * 0.98);
+        EXPECT_LT(took, 0.0375 * 1.6);
+        EXPECT_EQ(reply[0], 0x00);
+        EXPECT_EQ(reply[1], 0x55);
+        EXPECT_EQ(reply[3], sim::kOrderEcho);
+        EXPECT_EQ(reply[4], 0x00);
+        EXPECT_EQ(reply[5], 0xAA);
+    }
+    EXPECT_EQ(CloseCom(9), 0);
 }
 
 } // namespace

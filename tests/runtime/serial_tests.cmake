@@ -1,6 +1,6 @@
 # Serial service and event pump (they measure time and CPU, so they run alone), and files.
 evok_test(test_runtime_serial SERIAL LIBS runtime sim
-    SOURCES serial_port_test.cpp serial_notify_test.cpp serial_sim_test.cpp events_test.cpp)
+    SOURCES serial_port_test.cpp serial_notify_test.cpp events_test.cpp)
 # The start-up test runs this probe, which only starts the run-time, in a clean environment.
 add_executable(runtime_start_probe events_start_probe.cpp)
 target_link_libraries(runtime_start_probe PRIVATE runtime)
