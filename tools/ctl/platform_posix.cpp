@@ -26,8 +26,9 @@ void CatchInterrupt() {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a wait in progress returns, so the loop sees the flag at once. The handler
-    // is reset after the first signal, so a second Ctrl-C ends a program that does not stop.
-    action.sa_flags = SA_RESETHAND;
+    // stays: a Ctrl-C often comes twice at once (the terminal's and a wrapper's such as
+    // timeout(1), which passes it on), and the second must not cut the last row in half.
+    action.sa_flags = 0;
     sigaction(SIGINT, &action, nullptr);
 }
 
