@@ -11,8 +11,8 @@
 //   evok-soak [--seconds N] [--seed S] [--verbose]
 //
 // Exit status 0 when every check held; 1 otherwise; 3 when an action hung (watchdog).
-#include "ground/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
@@ -155,6 +155,7 @@ private:
     std::string longestAct_;
     std::set<unsigned short> legit_[15]; // per parameter: values it may hold
     long impatientDone_ = 0;
+    bool nested_ = false; // an impatient action runs: values may change under a read
 };
 
 Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
@@ -289,7 +290,7 @@ Soak::Action Soak::impatient(const char* how, const Action& outer, const Action&
     names.push_back(std::string(inner.name) + " " + how + " " +
                     (std::string(how) == "during Run" ? "" : outer.name));
     const char* name = names.back().c_str();
-    Action a{name, outer.limit + inner.limit, outer.line || inner.line, inner.ok, inner.failed,
+    Action a{name,   outer.limit + inner.limit, outer.line || inner.line, inner.ok, inner.failed,
              nullptr};
     // The outer action's own texts may stand last, and Run's when the live loop timed out.
     a.failed.insert(outer.ok.begin(), outer.ok.end());
@@ -298,14 +299,16 @@ Soak::Action Soak::impatient(const char* how, const Action& outer, const Action&
     a.run = [this, outer, inner, within, duringRun] {
         bool innerDone = false, innerOk = false;
         std::string innerStatus;
-        const int at = static_cast<int>(1000 * (duringRun ? 0.1 : 0.0) +
-                                        static_cast<double>(rng_() % 1000) / 1000.0 * 1000 * within);
+        const int at =
+            static_cast<int>(1000 * (duringRun ? 0.1 : 0.0) +
+                             static_cast<double>(rng_() % 1000) / 1000.0 * 1000 * within);
         QTimer::singleShot(at, [&, duringRun] {
             innerOk = inner.run();
             innerStatus = status_;
             innerDone = true;
             if (duringRun) op::Click(panelHandle, PANEL_BTNSTOP);
         });
+        nested_ = true;
         if (duringRun) {
             runFor_ = 60; // the inner action stops the live loop
             outer.run();
@@ -314,6 +317,7 @@ Soak::Action Soak::impatient(const char* how, const Action& outer, const Action&
             outer.run();
         }
         op::WaitUntil([&] { return innerDone; }, inner.limit + 2.0);
+        nested_ = false;
         if (!innerDone) error(std::string(inner.name) + " never ran");
         ++impatientDone_;
         status_ = innerStatus;
@@ -332,22 +336,30 @@ void Soak::learnControllerValues() {
 
 void Soak::checkParameters(const char* after, Fault fault) {
     learnControllerValues();
-    const unsigned short vars[15] = {powerA, thd1,     thd2,     triglvlA, deltaT,
-                                     polarity, hold,   average,  hwmode,   evalmode,
+    const unsigned short vars[15] = {powerA,   thd1,    thd2,    triglvlA, deltaT,
+                                     polarity, hold,    average, hwmode,   evalmode,
                                      trigmode, outmode, anamode, sdelay,   maxmode};
-    const std::pair<int, int> fields[15] = {
-        {panelHandle, PANEL_NUM_POWERA},     {panelHandle, PANEL_NUM_THRESHOLD1},
-        {panelHandle, PANEL_NUM_THRESHOLD2}, {panelPopUp, POPUP_TRIGLVLA},
-        {panelHandle, PANEL_NUM_DELTAT},     {panelPopUp, POPUP_POLARITY},
-        {panelPopUp, POPUP_HOLD},            {panelPopUp, POPUP_AVERAGE},
-        {panelHandle, PANEL_HWMODE},         {panelPopUp, POPUP_EVALMODE},
-        {panelPopUp, POPUP_TRIGMODE},        {panelPopUp, POPUP_OUTMODE},
-        {panelPopUp, POPUP_ANAMODE},         {panelHandle, PANEL_NUM_SDELAY},
-        {panelHandle, PANEL_MAXMODE}};
+    const std::pair<int, int> fields[15] = {{panelHandle, PANEL_NUM_POWERA},
+                                            {panelHandle, PANEL_NUM_THRESHOLD1},
+                                            {panelHandle, PANEL_NUM_THRESHOLD2},
+                                            {panelPopUp, POPUP_TRIGLVLA},
+                                            {panelHandle, PANEL_NUM_DELTAT},
+                                            {panelPopUp, POPUP_POLARITY},
+                                            {panelPopUp, POPUP_HOLD},
+                                            {panelPopUp, POPUP_AVERAGE},
+                                            {panelHandle, PANEL_HWMODE},
+                                            {panelPopUp, POPUP_EVALMODE},
+                                            {panelPopUp, POPUP_TRIGMODE},
+                                            {panelPopUp, POPUP_OUTMODE},
+                                            {panelPopUp, POPUP_ANAMODE},
+                                            {panelHandle, PANEL_NUM_SDELAY},
+                                            {panelHandle, PANEL_MAXMODE}};
     const bool lineNoise = fault == kCorrupt || fault == kExtra || fault == kDelay;
     for (int i = 0; i < 15; ++i) {
-        const auto field = static_cast<unsigned short>(op::IntValue(fields[i].first, fields[i].second));
-        for (const auto& [value, where] : {std::pair{vars[i], "variable"}, std::pair{field, "field"}}) {
+        const auto field =
+            static_cast<unsigned short>(op::IntValue(fields[i].first, fields[i].second));
+        for (const auto& [value, where] :
+             {std::pair{vars[i], "variable"}, std::pair{field, "field"}}) {
             if (legit_[i].count(value)) continue;
             if (lineNoise) {
                 legit_[i].insert(value);
@@ -442,7 +454,8 @@ bool Soak::getParameters(int radio, int value, bool eeprom) {
     selectTarget(radio, value);
     press(panelHandle, PANEL_BTN14);
     if (status_ != kGot) return false;
-    if (line_->plugged() && kind_ == kClean) {
+    // A Send clicked while this Get waited may change the controller after the page was read.
+    if (line_->plugged() && kind_ == kClean && !nested_) {
         sim::ControllerModel& model = line_->sim().model();
         const int held = (eeprom ? model.eepromParameters() : model.ramParameters())[0];
         const int shown = op::IntValue(panelHandle, PANEL_NUM_POWERA);
@@ -509,7 +522,7 @@ void Soak::check(const Action& action, const Outcome& out, Fault fault, bool mus
     if (action.failed.count(out.status) || action.ok.count(out.status) || out.status == firmware)
         return;
     // A corrupted firmware reply is shown as it came: the text cannot be checked then.
-    if (fault == kCorrupt && std::string(action.name) == "Port change") return;
+    if (fault == kCorrupt && std::string(action.name).starts_with(kPortChange)) return;
     error(std::string(action.name) + " shows an unexpected status \"" + out.status + "\"");
 }
 
