@@ -1,8 +1,7 @@
-// Run-time start, main loop and event pump: starting without a display, what an idle pump
-// costs, how fast arriving serial data wakes it, and quitting the main loop.
+// The event pump: one call waits for the next event of any kind and runs it, with nothing pending
+// it waits out its bound instead of spinning, and arriving serial data wakes it at once.
 #include "serial_test_peer.h"
 
-#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -15,33 +14,8 @@ using namespace serial_test;
 
 namespace {
 
-// The probe exits 10 when StartRuntime gave 1, 20 when it gave 0.
-TEST(StartRuntime, StartsOffscreenAndReportsZeroWithoutAnyDisplay) {
-    for (const char* platform : {"offscreen", static_cast<const char*>(nullptr)}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(name);
-        if (platform) env.insert("QT_QPA_PLATFORM", platform);
-        QProcess probe;
-        probe.setProcessEnvironment(env);
-        probe.start(QStringLiteral(EVOK_START_PROBE), {});
-        ASSERT_TRUE(probe.waitForFinished(20000));
-        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit) << "the probe crashed";
-        EXPECT_EQ(probe.exitCode(), platform ? 10 : 20)
-            << probe.readAllStandardError().toStdString();
-    }
-}
-
-// A loose guard only (the figures are in bench-idle and bench-live): a pump that spins fails it.
-TEST(ProcessSystemEvents, IdleLoopHoldsNoCore) {
-    long calls = 0;
-    EXPECT_LT(pumpFor(1.0, &calls), 0.10);
-    EXPECT_LT(calls, 5000) << "each call waits when nothing is pending";
-}
-
-// One call with nothing pending waits for the next event of any kind and runs it before it
-// returns: a timer that comes due, an event posted by another thread; with none, it returns after
-// its bound. Rows: what comes after 5 ms (null: nothing).
+// Rows: what comes after 5 ms (null: nothing, and the call returns after its bound): a timer that
+// comes due, an event posted by another thread.
 TEST(ProcessSystemEvents, WaitEndsWithTheNextEventOfAnyKindAndRunsIt) {
     QObject context;
     bool ran = false;
@@ -92,32 +66,6 @@ TEST_F(ComPort, ArrivingSerialDataWakesTheEventPumpAtOnce) {
     std::sort(latency.begin(), latency.end());
     EXPECT_LT(latency[12], 0.002);
     EXPECT_LT(latency.back(), 0.010);
-}
-
-// A long operation inside a callback pumps events, like the live loop; the quit arrives while
-// it runs. The main loop returns the quit's value once the operation has finished.
-TEST(RunUserInterface, QuitFromNestedEventProcessingEndsTheLoopWhenControlGetsBack) {
-    QObject context;
-    bool nestedRunning = false, quitRanInside = false;
-    double nestedEnd = 0;
-    QTimer::singleShot(10, &context, [&] {
-        const double start = Timer();
-        nestedRunning = true;
-        QTimer::singleShot(20, &context, [&] {
-            quitRanInside = nestedRunning;
-            QuitUserInterface(7);
-        });
-        while (Timer() - start < 0.15)
-            ProcessSystemEvents();
-        nestedRunning = false;
-        nestedEnd = Timer();
-    });
-    const double t0 = Timer();
-    EXPECT_EQ(RunUserInterface(), 7);
-    const double returned = Timer();
-    EXPECT_TRUE(quitRanInside);
-    EXPECT_GE(nestedEnd - t0, 0.15) << "the nested operation ran to its end";
-    EXPECT_LT(returned - nestedEnd, 0.05);
 }
 
 } // namespace

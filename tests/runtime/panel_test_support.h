@@ -1,6 +1,6 @@
 // Shared by the panel service tests: the system's own callback table with every entry replaced by
 // one that records the event, and a fixture that loads both panels from the panel description
-// beside the test program.
+// beside the test program (loading proves every callback name in the file is bound).
 #pragma once
 
 #include "app/callbacks.h"
@@ -12,7 +12,6 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <span>
 #include <vector>
 
@@ -25,19 +24,15 @@ struct Event {
 };
 
 inline std::vector<Event> recorded;
-inline std::function<void(const Event&)> onEvent; // runs inside the callback, after recording
 
 inline int RecordCtrl(int panel, int control, int event, void*, int, int) {
-    const Event e{panel, control, event};
-    recorded.push_back(e);
-    if (onEvent) onEvent(e);
+    recorded.push_back({panel, control, event});
     return 0;
 }
-inline int RecordPanel(int panel, int event, void* data, int, int) {
-    return RecordCtrl(panel, 0, event, data, 0, 0);
+inline int RecordPanel(int panel, int event, void*, int, int) {
+    return RecordCtrl(panel, 0, event, nullptr, 0, 0);
 }
 
-// The names the system binds (so loading proves every callback name in the file is bound).
 inline const std::vector<CallbackEntry> kRecordingTable = [] {
     std::vector<CallbackEntry> t;
     for (const CallbackEntry& e : std::span(evok::kCallbackTable, evok::kCallbackCount))
@@ -46,21 +41,11 @@ inline const std::vector<CallbackEntry> kRecordingTable = [] {
     return t;
 }();
 
-inline void UseTable(const std::vector<CallbackEntry>& t) {
-    SetCallbackTable(t.data(), static_cast<int>(t.size()));
-}
-
 inline std::vector<int> EventsOf(int panel, int control) {
     std::vector<int> out;
     for (const Event& e : recorded)
         if (e.panel == panel && e.control == control) out.push_back(e.event);
     return out;
-}
-
-inline int Value(int panel, int control) {
-    int v = -1;
-    EXPECT_EQ(GetCtrlVal(panel, control, &v), 0) << "control " << control;
-    return v;
 }
 
 inline void Pump() {
@@ -71,7 +56,7 @@ inline void Pump() {
 class PanelFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        UseTable(kRecordingTable);
+        SetCallbackTable(kRecordingTable.data(), static_cast<int>(kRecordingTable.size()));
         main = LoadPanel(0, kPanelFile, evok::PANEL);
         popup = LoadPanel(0, kPanelFile, evok::POPUP);
         ASSERT_TRUE(main >= 0 && popup >= 0);
@@ -80,10 +65,15 @@ protected:
         recorded.clear();
     }
     void TearDown() override {
-        onEvent = nullptr;
         DiscardPanel(main);
         DiscardPanel(popup);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // The control's value read back through the service.
+    int Value(int control) {
+        int v = -1;
+        EXPECT_EQ(GetCtrlVal(main, control, &v), 0) << "control " << control;
+        return v;
     }
     int main = -1, popup = -1;
 };

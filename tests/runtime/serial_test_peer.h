@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
-#include <poll.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -36,19 +35,6 @@ inline bool sendAll(int fd, const Bytes& data) {
     return ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
 }
 
-// Up to n bytes from the pty master; fewer if nothing comes for 2 s.
-inline Bytes receive(int fd, std::size_t n) {
-    Bytes got(n);
-    std::size_t have = 0;
-    for (pollfd p{fd, POLLIN, 0}; have<n&& ::poll(&p, 1, 2000)> 0;) {
-        const ssize_t r = ::read(fd, got.data() + have, n - have);
-        if (r <= 0) break;
-        have += static_cast<std::size_t>(r);
-    }
-    got.resize(have);
-    return got;
-}
-
 // Maps port to device (EVOK_COM<port>) and opens it with the program's line settings.
 inline int openOn(int port, const std::string& device) {
     ::setenv(("EVOK_COM" + std::to_string(port)).c_str(), device.c_str(), 1);
@@ -59,22 +45,20 @@ inline int openOn(int port, const std::string& device) {
 inline bool insidePump = false;
 
 // Pumps events until done() holds or timeout seconds pass. Returns the process's CPU share
-// over that time; *calls gets the number of pump calls.
-inline double pumpUntil(const std::function<bool()>& done, double timeout, long* calls = nullptr) {
+// over that time.
+inline double pumpUntil(const std::function<bool()>& done, double timeout) {
     const double cpu0 = static_cast<double>(std::clock()), t0 = Timer();
-    long n = 0;
-    for (; !done() && Timer() - t0 < timeout; ++n) {
+    while (!done() && Timer() - t0 < timeout) {
         const bool outer = insidePump;
         insidePump = true;
         ProcessSystemEvents();
         insidePump = outer;
     }
-    if (calls) *calls = n;
     return (static_cast<double>(std::clock()) - cpu0) / CLOCKS_PER_SEC / (Timer() - t0);
 }
 
-inline double pumpFor(double seconds, long* calls = nullptr) {
-    return pumpUntil([] { return false; }, seconds, calls);
+inline double pumpFor(double seconds) {
+    return pumpUntil([] { return false; }, seconds);
 }
 
 // Polls GetInQLen (which processes no events) until it reaches n or 2 s pass.
