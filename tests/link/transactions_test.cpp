@@ -1,5 +1,5 @@
 // The request/reply transactions against byte-exact peers: the firmware text, parameter reads,
-// data blocks, the commands and their read-back, and the flash block. (The receive notification
+// data blocks, the commands and their read-back. (The receive notification
 // meets every split of the bytes in the live_rx fuzz target's replayed corpus.)
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
@@ -216,29 +216,6 @@ TEST(Commands, ReplyThenReadBackOrTimeout) {
         EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), 700);
         EXPECT_EQ(p.SentOrders(), row.orders);
         EXPECT_EQ(op::Word(p.Sent()[0], 1), 700); // the command carries the panels' page-0 words
-    }
-}
-
-TEST(FlashBlock, ResultsAndTexts) {
-    const struct {
-        sim::Bytes reply;
-        int result;
-        const char* text;
-    } rows[] = {
-        {op::Frame(20, {0x00AA}), 1, "ok:  SendInfoBlockToFlash!"},
-        {op::Frame(20, {0x0055}), -2, "error : unknown F801 echo at order-20!"},
-        {sim::Bytes(20, 0xAA), -1, "Timeout: SendInfoBlockToFlash < 36 Bytes"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        PeerProgram p([&](sim::ScriptedPeer& peer) { peer.expect(36, 5).reply(row.reply); });
-        const std::string status = op::Status();
-        EXPECT_EQ(SendInfoBlockToFlash(0x1234, 0xBEEF), row.result);
-        EXPECT_STREQ(szStatus, row.text);
-        EXPECT_EQ(op::Status(), status); // the text is not shown
-        ASSERT_EQ(p.SentOrders(), std::vector<std::uint16_t>{20});
-        EXPECT_EQ(op::Word(p.Sent()[0], 0), 0xBEEF);
-        EXPECT_EQ(op::Word(p.Sent()[0], 1), 0x1234);
     }
 }
 
