@@ -5,7 +5,7 @@
 #include "ground/state.h"
 #include "link/trace.h"
 #include "runtime/testing.h"
-#include "tests/support/support.h"
+#include "tests/link/peer.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,7 +20,6 @@
 namespace evok {
 namespace {
 
-using Script = std::function<void(sim::ScriptedPeer&)>;
 const std::string kTraceFile = testing::TempDir() + "trace-test.txt";
 
 std::size_t LineCount(const std::string& text) {
@@ -46,13 +45,7 @@ void Press(const char* button) {
 
 // A monitor line after its time: the head as the operator reads it, then the bytes in hex.
 std::string Expected(const std::string& head, const sim::Bytes& bytes) {
-    std::string line = head;
-    for (std::uint8_t b : bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02X", b);
-        line += hex;
-    }
-    return line;
+    return head + " " + sim::hexString(bytes, bytes.size());
 }
 
 // The window's lines without their times, which must count up from start-up in ms.
@@ -72,26 +65,6 @@ std::vector<std::string> Untimed(const std::string& text, double upToMs) {
     EXPECT_LE(last, upToMs);
     return out;
 }
-
-struct PeerProgram {
-    explicit PeerProgram(const Script& more) {
-        op::AnswerStartUp(peer, {700, 800, 400, 900}, sim::encodeFirmwareText("PEER FW 1.0"));
-        more(peer);
-        peer.start();
-        program = std::make_unique<op::Program>(peer.devicePath());
-    }
-    // The program's requests after the start-up's four.
-    sim::Bytes Request(int i) const {
-        const sim::Bytes all = peer.receivedBytes();
-        const std::size_t at = 36 * (4 + i);
-        return at + 36 <= all.size() ? sim::Bytes(all.begin() + at, all.begin() + at + 36)
-                                     : sim::Bytes{};
-    }
-    double Ms() const { return 1000 * sim::secondsBetween(start, sim::Clock::now()); }
-    sim::ScriptedPeer peer;
-    sim::Clock::time_point start = sim::Clock::now();
-    std::unique_ptr<op::Program> program;
-};
 
 const sim::Bytes kPage = op::Frame(2, {0, 1234, 800});
 const sim::Bytes kUnsyncPage = [] {
@@ -167,7 +140,7 @@ TEST(FrameMonitor, ShowsEveryFrameFromStartUpByteForByte) {
                 << lines[i];
         for (std::size_t i = 0; i < row.frames.size(); ++i) {
             const auto& [request, reply, bytes] = row.frames[i];
-            EXPECT_EQ(lines[8 + 2 * i], Expected(request, p.Request(static_cast<int>(i))));
+            EXPECT_EQ(lines[8 + 2 * i], Expected(request, p.Sent().at(i)));
             EXPECT_EQ(lines[9 + 2 * i], Expected(reply, *bytes));
         }
         // The trace file holds the same lines, each complete as soon as its frame has passed.
