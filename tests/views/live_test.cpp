@@ -72,8 +72,6 @@ TEST_F(Live, IndicatorsAndRawChartShowEachFrame) {
 
 TEST_F(Live, StopEndsTheLoop) {
     EXPECT_NEAR(RunFor(0.4), 0.4, 0.2);
-    EXPECT_EQ(stop_flag, 1);
-    EXPECT_EQ(rx_flag, 0);
     // No request goes out after Stop.
     const std::size_t requests = sim_->model().requestCount();
     op::Pump(0.3);
