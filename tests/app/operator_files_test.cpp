@@ -48,9 +48,7 @@ protected:
         fs::create_directories(scratch_ / "lib");
         for (const char* name : {"EVOKVX12TWATCHV11.uir", "talvor.bmp"})
             fs::copy_file(fs::path(here) / name, scratch_ / "lib" / name);
-        fs::permissions(scratch_ / "lib", fs::perms::owner_read | fs::perms::owner_exec |
-                                              fs::perms::group_read | fs::perms::group_exec |
-                                              fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(scratch_ / "lib", fs::perms(0555));
         oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
         setenv("HOME", (scratch_ / "home").c_str(), 1);
         unsetenv("XDG_CONFIG_HOME");

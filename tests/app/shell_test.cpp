@@ -1,15 +1,11 @@
 // The program's frame as the operator uses it: the COM selector, the para II toggle and close
-// box, closing the program (also in the middle of a wait), a missing panel description.
+// box, closing the program (also in the middle of a wait).
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "params/paramset.h"
 #include "runtime/testing.h"
 #include "tests/support/support.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QWidget>
 
 namespace evok {
@@ -77,18 +73,6 @@ TEST(ClosingTheProgram, EndsWithZeroAlsoInTheMiddleOfAWait) {
         EXPECT_TRUE(closed);
         EXPECT_EQ(PanelWidget(panelHandle), nullptr);
     }
-}
-
-TEST(ClosingTheProgram, MissingPanelDescriptionEndsWithMinusOne) {
-    QTemporaryDir dir;
-    const QString copy = dir.filePath("evok-vx12-trace-watch");
-    ASSERT_TRUE(
-        QFile::copy(QCoreApplication::applicationDirPath() + "/evok-vx12-trace-watch", copy));
-    QProcess process;
-    process.start(copy, {});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 255); // -1
 }
 
 } // namespace

@@ -1,18 +1,13 @@
 // Start-up as the operator meets it: the line check, the controller's parameters on the panels,
 // the firmware text on the status line, and what goes wrong without a controller.
-#include "app/callbacks.h"
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
-#include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
 #include "tests/support/support.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QWidget>
 
 namespace evok {
@@ -37,18 +32,6 @@ TEST_F(StartUp, ReadsTheControllersParametersAndFirmwareTextAfterTheEcho) {
     EXPECT_EQ(target, RAM);
     EXPECT_TRUE(PanelWidget(panelHandle)->isVisible());
     EXPECT_FALSE(PanelWidget(panelPopUp)->isVisible());
-    // The echo and the page-0 read carry the panel values as loaded; page 1 is 1 and zeros.
-    const std::vector<sim::RequestRecord> requests = sim_->model().requests();
-    ASSERT_EQ(requests.size(), 4u);
-    for (int r = 0; r < 3; ++r) {
-        std::vector<std::uint16_t> words;
-        for (int i : {0, 1, 2, 14})
-            words.push_back(op::Word(requests[r].bytes, i));
-        const std::vector<std::uint16_t> expected =
-            r == 2 ? std::vector<std::uint16_t>{1, 0, 0, 0}
-                   : std::vector<std::uint16_t>{0, 500, 900, 500};
-        EXPECT_EQ(words, expected) << "request " << r;
-    }
 }
 
 TEST(StartUpLineCheck, JudgedByDataWordZeroAndNeverFatal) {
@@ -87,36 +70,6 @@ TEST(StartUpLineCheck, JudgedByDataWordZeroAndNeverFatal) {
         EXPECT_TRUE(PanelWidget(panelHandle)->isVisible());
         EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), row.bytesReceived > 36 ? 700 : 500);
     }
-}
-
-TEST(InitVars, PanelValuesWinOverDefaults) {
-    // A panel description whose powerA control starts at 700 instead of 500.
-    QFile in(QCoreApplication::applicationDirPath() + "/" + kPanelFile);
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    QString text = QString::fromUtf8(in.readAll());
-    const QString start = "<property name=\"value\"><number>500</number>";
-    const int at = text.indexOf(start, text.indexOf("name=\"PANEL_NUM_POWERA\""));
-    ASSERT_GT(at, 0);
-    text.replace(at, start.size(), "<property name=\"value\"><number>700</number>");
-    QTemporaryDir dir;
-    QFile out(dir.filePath(kPanelFile));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(text.toUtf8());
-    out.close();
-
-    ASSERT_EQ(StartRuntime(), 1);
-    SetCallbackTable(kCallbackTable, kCallbackCount);
-    SetProgramDirectoryForTesting(dir.path().toStdString());
-    panelHandle = LoadPanel(0, kPanelFile, PANEL);
-    panelPopUp = LoadPanel(0, kPanelFile, POPUP);
-    SetProgramDirectoryForTesting("");
-    ASSERT_GE(std::min(panelHandle, panelPopUp), 0);
-    InitVars();
-    EXPECT_EQ(powerA, 700);
-    EXPECT_EQ(thd1, 900);
-    EXPECT_EQ(op::Status(), "InitVars");
-    DiscardPanel(panelPopUp);
-    DiscardPanel(panelHandle);
 }
 
 } // namespace

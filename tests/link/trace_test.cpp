@@ -5,7 +5,7 @@
 #include "ground/state.h"
 #include "link/trace.h"
 #include "runtime/testing.h"
-#include "tests/support/support.h"
+#include "tests/link/peer.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,11 +20,10 @@
 namespace evok {
 namespace {
 
-using Script = std::function<void(sim::ScriptedPeer&)>;
 const std::string kTraceFile = testing::TempDir() + "trace-test.txt";
 
 std::size_t LineCount(const std::string& text) {
-    return text.empty() ? 0 : std::count(text.begin(), text.end(), '\n') + 1;
+    return text.empty() ? 0 : std::ranges::count(text, '\n') + 1;
 }
 
 std::string FileText(const std::string& path) {
@@ -46,13 +45,7 @@ void Press(const char* button) {
 
 // A monitor line after its time: the head as the operator reads it, then the bytes in hex.
 std::string Expected(const std::string& head, const sim::Bytes& bytes) {
-    std::string line = head;
-    for (std::uint8_t b : bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02X", b);
-        line += hex;
-    }
-    return line;
+    return head + " " + sim::hexString(bytes, bytes.size());
 }
 
 // The window's lines without their times, which must count up from start-up in ms.
@@ -72,30 +65,6 @@ std::vector<std::string> Untimed(const std::string& text, double upToMs) {
     EXPECT_LE(last, upToMs);
     return out;
 }
-
-struct PeerProgram {
-    explicit PeerProgram(const Script& more) {
-        op::AnswerStartUp(peer, {700, 800, 400, 900}, sim::encodeFirmwareText("PEER FW 1.0"));
-        more(peer);
-        peer.start();
-        start = std::chrono::steady_clock::now();
-        program = std::make_unique<op::Program>(peer.devicePath());
-    }
-    // The program's requests after the start-up's four.
-    sim::Bytes Request(int i) const {
-        const sim::Bytes all = peer.receivedBytes();
-        const std::size_t at = 36 * (4 + i);
-        return at + 36 <= all.size() ? sim::Bytes(all.begin() + at, all.begin() + at + 36)
-                                     : sim::Bytes{};
-    }
-    double Ms() const {
-        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count();
-    }
-    sim::ScriptedPeer peer;
-    std::chrono::steady_clock::time_point start;
-    std::unique_ptr<op::Program> program;
-};
 
 const sim::Bytes kPage = op::Frame(2, {0, 1234, 800});
 const sim::Bytes kUnsyncPage = [] {
@@ -163,13 +132,15 @@ TEST(FrameMonitor, ShowsEveryFrameFromStartUpByteForByte) {
         const std::vector<std::string> lines = Untimed(MonitorText(), p.Ms());
         ASSERT_EQ(lines.size(), 8 + 2 * row.frames.size());
         // The start-up's frames, kept since before the window opened.
-        const char* startUp[] = {"TX  echo",     "RX  echo",     "TX  read RAM", "RX  read RAM",
-                                 "TX  read RAM", "RX  read RAM", "TX  firmware", "RX  firmware"};
         for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(lines[i].substr(0, std::strlen(startUp[i])), startUp[i]);
+            EXPECT_TRUE(
+                lines[i].starts_with((i % 2 ? "RX  " : "TX  ") + std::string(i < 2   ? "echo"
+                                                                             : i < 6 ? "read RAM"
+                                                                                     : "firmware")))
+                << lines[i];
         for (std::size_t i = 0; i < row.frames.size(); ++i) {
             const auto& [request, reply, bytes] = row.frames[i];
-            EXPECT_EQ(lines[8 + 2 * i], Expected(request, p.Request(static_cast<int>(i))));
+            EXPECT_EQ(lines[8 + 2 * i], Expected(request, p.Sent().at(i)));
             EXPECT_EQ(lines[9 + 2 * i], Expected(reply, *bytes));
         }
         // The trace file holds the same lines, each complete as soon as its frame has passed.
@@ -211,20 +182,18 @@ TEST(FrameTrace, KeepsTheNewestTenThousandFrames) {
         TraceFrame(kTraceSent, 8, bytes, 2, 36);
     }
     char line[kTraceLineMax];
-    struct Row {
-        unsigned long long n;
-        const char* ends; // nullptr: not held
-    } rows[] = {{0, nullptr},     {4, nullptr},      {5, " 00 05"},
-                {9999, " 27 0F"}, {10004, " 27 14"}, {10005, nullptr}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.n);
-        const int length = TraceLine(row.n, line, sizeof line);
-        if (!row.ends) {
-            EXPECT_EQ(length, -1);
-            continue;
-        }
-        ASSERT_GT(length, 0);
-        EXPECT_TRUE(std::string(line).ends_with(std::string("short unsync") + row.ends)) << line;
+    // Frame n by its number; "": not held.
+    for (auto [n, ends] : {std::pair{0, ""},
+                           {4, ""},
+                           {5, " 00 05"},
+                           {9999, " 27 0F"},
+                           {10004, " 27 14"},
+                           {10005, ""}}) {
+        const int length = TraceLine(static_cast<unsigned long long>(n), line, sizeof line);
+        EXPECT_EQ(length > 0 && std::string(line).ends_with(std::string("short unsync") + ends),
+                  *ends != 0)
+            << n << ": " << (length > 0 ? line : "");
+        EXPECT_EQ(length == -1, !*ends);
     }
 }
 

@@ -1,5 +1,5 @@
 // The request/reply transactions against byte-exact peers: the firmware text, parameter reads,
-// data blocks, the commands and their read-back, and the flash block. (The receive notification
+// data blocks, the commands and their read-back. (The receive notification
 // meets every split of the bytes in the live_rx fuzz target's replayed corpus.)
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
@@ -8,42 +8,13 @@
 #include "params/paramset.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
-#include "tests/support/support.h"
+#include "tests/link/peer.h"
 #include "views/datablock.h"
 
 #include <algorithm>
 
 namespace evok {
 namespace {
-
-using Script = std::function<void(sim::ScriptedPeer&)>;
-
-// A peer that answers the start-up (page 0 starts with powerA 700), then runs the test's steps.
-struct PeerProgram {
-    explicit PeerProgram(const Script& more,
-                         const sim::Bytes& firmware = sim::encodeFirmwareText("PEER FW 1.0")) {
-        op::AnswerStartUp(peer, {700, 800, 400, 900}, firmware);
-        more(peer);
-        peer.start();
-        program = std::make_unique<op::Program>(peer.devicePath());
-    }
-    // What the program wrote after the start-up's four requests, one 36-byte request at a time.
-    std::vector<sim::Bytes> Sent() const {
-        const sim::Bytes all = peer.receivedBytes();
-        std::vector<sim::Bytes> requests;
-        for (std::size_t at = 4 * 36; at < all.size(); at += 36)
-            requests.emplace_back(all.begin() + at, all.begin() + std::min(all.size(), at + 36));
-        return requests;
-    }
-    std::vector<std::uint16_t> SentOrders() const {
-        std::vector<std::uint16_t> orders;
-        for (const sim::Bytes& request : Sent())
-            orders.push_back(op::OrderOf(request));
-        return orders;
-    }
-    sim::ScriptedPeer peer;
-    std::unique_ptr<op::Program> program;
-};
 
 TEST(FirmwareText, OnlyTheLowByteOfEachWordUpToTheFirstZero) {
     std::vector<std::uint16_t> full;
@@ -216,29 +187,6 @@ TEST(Commands, ReplyThenReadBackOrTimeout) {
         EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), 700);
         EXPECT_EQ(p.SentOrders(), row.orders);
         EXPECT_EQ(op::Word(p.Sent()[0], 1), 700); // the command carries the panels' page-0 words
-    }
-}
-
-TEST(FlashBlock, ResultsAndTexts) {
-    const struct {
-        sim::Bytes reply;
-        int result;
-        const char* text;
-    } rows[] = {
-        {op::Frame(20, {0x00AA}), 1, "ok:  SendInfoBlockToFlash!"},
-        {op::Frame(20, {0x0055}), -2, "error : unknown F801 echo at order-20!"},
-        {sim::Bytes(20, 0xAA), -1, "Timeout: SendInfoBlockToFlash < 36 Bytes"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        PeerProgram p([&](sim::ScriptedPeer& peer) { peer.expect(36, 5).reply(row.reply); });
-        const std::string status = op::Status();
-        EXPECT_EQ(SendInfoBlockToFlash(0x1234, 0xBEEF), row.result);
-        EXPECT_STREQ(szStatus, row.text);
-        EXPECT_EQ(op::Status(), status); // the text is not shown
-        ASSERT_EQ(p.SentOrders(), std::vector<std::uint16_t>{20});
-        EXPECT_EQ(op::Word(p.Sent()[0], 0), 0xBEEF);
-        EXPECT_EQ(op::Word(p.Sent()[0], 1), 0x1234);
     }
 }
 

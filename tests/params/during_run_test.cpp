@@ -22,24 +22,16 @@ std::array<unsigned short, 15> Variables() {
 
 // The parameter fields of both panels, in page order.
 std::array<unsigned short, 15> Fields() {
-    const std::pair<int, int> fields[15] = {{panelHandle, PANEL_NUM_POWERA},
-                                            {panelHandle, PANEL_NUM_THRESHOLD1},
-                                            {panelHandle, PANEL_NUM_THRESHOLD2},
-                                            {panelPopUp, POPUP_TRIGLVLA},
-                                            {panelHandle, PANEL_NUM_DELTAT},
-                                            {panelPopUp, POPUP_POLARITY},
-                                            {panelPopUp, POPUP_HOLD},
-                                            {panelPopUp, POPUP_AVERAGE},
-                                            {panelHandle, PANEL_HWMODE},
-                                            {panelPopUp, POPUP_EVALMODE},
-                                            {panelPopUp, POPUP_TRIGMODE},
-                                            {panelPopUp, POPUP_OUTMODE},
-                                            {panelPopUp, POPUP_ANAMODE},
-                                            {panelHandle, PANEL_NUM_SDELAY},
-                                            {panelHandle, PANEL_MAXMODE}};
+    const int ids[15] = {PANEL_NUM_POWERA, PANEL_NUM_THRESHOLD1, PANEL_NUM_THRESHOLD2,
+                         POPUP_TRIGLVLA,   PANEL_NUM_DELTAT,     POPUP_POLARITY,
+                         POPUP_HOLD,       POPUP_AVERAGE,        PANEL_HWMODE,
+                         POPUP_EVALMODE,   POPUP_TRIGMODE,       POPUP_OUTMODE,
+                         POPUP_ANAMODE,    PANEL_NUM_SDELAY,     PANEL_MAXMODE};
+    const std::string onMain = "111010001000011"; // the rest are on para II
     std::array<unsigned short, 15> values{};
     for (int i = 0; i < 15; ++i)
-        values[i] = static_cast<unsigned short>(op::IntValue(fields[i].first, fields[i].second));
+        values[i] = static_cast<unsigned short>(
+            op::IntValue(onMain[i] == '1' ? panelHandle : panelPopUp, ids[i]));
     return values;
 }
 
@@ -104,16 +96,14 @@ TEST_F(DuringRun, AGetClickedWhileAGetWaitsKeepsTheControllersValues) {
 // A measurement reply that arrives in 8-byte bursts while the page read starts: the read waits
 // for it, then asks for its page, and takes the page, not a window across both replies.
 TEST(OwedReply, APageReadLetsAMeasurementReplyStillArrivingFinishFirst) {
-    struct Row {
-        double replyAfter; // seconds between the measurement request and its reply's first byte
-    } rows[] = {{0.0}, {0.005}, {0.030}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.replyAfter);
+    // Seconds between the measurement request and its reply's first byte.
+    for (double replyAfter : {0.0, 0.005, 0.030}) {
+        SCOPED_TRACE(replyAfter);
         sim::ScriptedPeer peer;
         op::AnswerStartUp(peer, {700, 800, 400, 900}, sim::encodeFirmwareText("PEER FW 1.0"));
         peer.expect(36, 2.0)
-            .replyPaced(op::Frame(kOrderMeasure, {85, 829, 34, 66, 0, 65, 1, 2, 3, 4}),
-                        row.replyAfter, sim::kLineBaud, 8)
+            .replyPaced(op::Frame(kOrderMeasure, {85, 829, 34, 66, 0, 65, 1, 2, 3, 4}), replyAfter,
+                        sim::kLineBaud, 8)
             .expect(36, 2.0)
             .reply(op::Frame(kOrderReadRam,
                              {0, 501, 902, 603, 904, 5, 2, 98, 6, 2, 1, 0, 0, 0, 470, 1}))
@@ -125,9 +115,8 @@ TEST(OwedReply, APageReadLetsAMeasurementReplyStillArrivingFinishFirst) {
         order = kOrderMeasure;
         SendFrame(kOrderMeasure, pp);
         PushGET(RAM, kPage0);
-        const std::array<unsigned short, 15> page = {501, 902, 603, 904, 5, 2,   98, 6,
-                                                     2,   1,   0,   0,   0, 470, 1};
-        EXPECT_EQ(Variables(), page);
+        EXPECT_EQ(Variables(), (std::array<unsigned short, 15>{501, 902, 603, 904, 5, 2, 98, 6, 2,
+                                                               1, 0, 0, 0, 470, 1}));
         EXPECT_EQ(LastStatus(), std::string("Parameter-frame received! - Line Ok!"));
         ASSERT_TRUE(peer.waitDone(3.0)) << peer.failure();
     }

@@ -1,4 +1,4 @@
-// Parameter pages and the measurement frame: where the mapping decides rather than lists.
+// Parameter pages: where the mapping decides rather than lists.
 #include "link/com232.h"
 #include "params/paramset.h"
 
@@ -21,17 +21,6 @@ TEST(ParameterPages, ReplyIsJudgedByTheRequestedPageNotByWordZero) {
         CopyPPtoVars(row.requestedPage);
         EXPECT_EQ(powerA, row.taken ? 60001 : 10) << "page " << row.requestedPage;
         EXPECT_EQ(maxmode, row.taken ? 60015 : 10) << "page " << row.requestedPage;
-    }
-}
-
-TEST(MeasurementFrame, IndexIsKeptWithinOneTo128) {
-    const struct {
-        unsigned short word, index;
-    } rows[] = {{0, 1}, {1, 1}, {64, 64}, {128, 128}, {129, 128}, {65535, 128}};
-    for (const auto& row : rows) {
-        pp[9] = row.word;
-        TakeMeasurementFrame();
-        EXPECT_EQ(indexA, row.index) << "word 9 = " << row.word;
     }
 }
 

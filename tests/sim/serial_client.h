@@ -36,8 +36,6 @@ private:
     int fd_ = -1;
 };
 
-// Big-endian words, as the controller sends them.
-Bytes be(const std::vector<std::uint16_t>& words);
 // A 36-byte frame: sync word, order, 16 words (missing ones 0).
 Bytes frame(std::uint16_t order, std::vector<std::uint16_t> words = {});
 

@@ -39,17 +39,10 @@ Received Port::read(std::size_t count, double timeout, double quiet) {
     return r;
 }
 
-Bytes be(const std::vector<std::uint16_t>& words) {
-    Bytes out;
-    for (std::uint16_t w : words)
-        out.insert(out.end(), {static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w)});
-    return out;
-}
-
 Bytes frame(std::uint16_t order, std::vector<std::uint16_t> words) {
     words.resize(16, 0);
     words.insert(words.begin(), {0x0055, order});
-    return be(words);
+    return sim::encodeWords(words);
 }
 
 } // namespace simtest

@@ -26,7 +26,7 @@ TEST(SimOrders, RepliesAsTheOrderTableGives) {
     ringAfter[253] = ringAfter[254] = 60;
     ringAfter.push_back(0);
     const auto block = [&](int from) {
-        return be(W(ringAfter.begin() + from, ringAfter.begin() + from + 64));
+        return sim::encodeWords(W(ringAfter.begin() + from, ringAfter.begin() + from + 64));
     };
     W fw(32, 0); // character i in the low byte of word i
     std::ranges::copy(std::string_view(sim::ControllerModel::kDefaultFirmware), fw.begin());
@@ -58,7 +58,7 @@ TEST(SimOrders, RepliesAsTheOrderTableGives) {
         {"reset", frame(10, params), frame(10, ack)},
         {"RAM holds factory values", frame(2, {0}), frame(2, factory)},
         {"echo", frame(5, params), frame(5, ack)},
-        {"firmware text", frame(7, params), be(fw)},
+        {"firmware text", frame(7, params), sim::encodeWords(fw)},
         {"measurement", frame(8, params), frame(8, {777, 640, 823, 30, 90, 60, 1, 0, 1, 61})},
         {"second measurement", frame(8), frame(8, {777, 640, 823, 30, 90, 60, 1, 0, 1, 61})},
         {"ring block 0", frame(9, {0, 2}), block(0)},

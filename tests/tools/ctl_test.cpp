@@ -82,7 +82,10 @@ TEST(Ctl, EachCommandAgainstTheSimulator) {
     sim::ParamPage eeprom = s.model().eepromPage(0);
     eeprom[2] = 65535; // thd1, in EEPROM only
     s.model().setEepromPage(0, eeprom);
-    const std::string readBack = "Parameter-frame received! - Line Ok!\n";
+    const auto readBack = [](const sim::Parameters& p) {
+        return "Parameter-frame received! - Line Ok!\n" + Parameters(p);
+    };
+    const auto ram = [&](Model& m) { return readBack(m.ramParameters()); };
     struct Row {
         std::string args;
         OrderList orders;
@@ -98,13 +101,9 @@ TEST(Ctl, EachCommandAgainstTheSimulator) {
          [](Model& m) {
              return "index=" + std::to_string(m.ring().index) + "\n" + Lines(m.ring().values, 255);
          }},
-        {"teach", {5, 2, 6, 2}, [&](Model& m) { return readBack + Parameters(m.ramParameters()); }},
-        {"refresh",
-         {5, 2, 11, 2},
-         [&](Model& m) { return readBack + Parameters(m.ramParameters()); }},
-        {"reset",
-         {5, 2, 10, 2},
-         [&](Model&) { return readBack + Parameters(Model::factoryDefaults()); }},
+        {"teach", {5, 2, 6, 2}, ram},
+        {"refresh", {5, 2, 11, 2}, ram},
+        {"reset", {5, 2, 10, 2}, [&](Model&) { return readBack(Model::factoryDefaults()); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args);
@@ -186,10 +185,11 @@ TEST_F(CtlFiles, GetAndRingFilesAreTheProgramsAndSendWritesThemBack) {
     op::Click(panelPopUp, POPUP_BTNSTOREDATA);
 
     const std::string port = "--port " + tool.devicePath() + " ";
-    EXPECT_EQ(Ctl(dir, port + "get -o " + path("ctl.cfg")).code, 0);
-    EXPECT_EQ(Ctl(dir, port + "ring -o " + path("ctl.dat")).code, 0);
-    EXPECT_EQ(ReadAll(path("ctl.cfg")), ReadAll(path("program.cfg")));
-    EXPECT_EQ(ReadAll(path("ctl.dat")), ReadAll(path("program.dat")));
+    for (const char* kind : {"get", "ring"}) {
+        const std::string ext = kind[0] == 'g' ? "cfg" : "dat";
+        EXPECT_EQ(Ctl(dir, port + kind + " -o " + path(("ctl." + ext).c_str())).code, 0);
+        EXPECT_EQ(ReadAll(path(("ctl." + ext).c_str())), ReadAll(path(("program." + ext).c_str())));
+    }
     EXPECT_NE(ReadAll(path("ctl.cfg")).find("\n65535\n"), std::string::npos);
     EXPECT_EQ(ReadAll(path("ctl.dat")).find("Actual index: 0\n40000\n"), 29u);
 

@@ -122,19 +122,7 @@ TEST_F(Recording, RowsAreTheFramesSentAcrossStopAndRunAndWholeAfterTheCloseBox) 
     ExpectRowsAreTheFramesSent(rows, 2);
     EXPECT_EQ(midRun.substr(0, 4), "REC ");
     EXPECT_GT(std::stoi(midRun.substr(4)), 15);
-    // Within a run, one row per frame at the line's pace (72 bytes at 19200 baud: 37.5 ms);
-    // the pause between the runs is the one long gap.
-    int longGaps = 0;
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-        const double gap = rows[i].seconds - rows[i - 1].seconds;
-        if (gap > 0.2) {
-            ++longGaps;
-        } else {
-            EXPECT_LT(gap, 0.07) << "row " << i;
-        }
-    }
-    EXPECT_EQ(longGaps, 1);
-    EXPECT_GT(rows.size(), 35u);
+    EXPECT_GT(rows.size(), 35u); // both runs
 }
 
 TEST_F(Recording, WriteFailureStopsItAndKeepsTheWholeRowsWritten) {
