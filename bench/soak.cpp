@@ -20,7 +20,7 @@
 #include "runtime/timing.h"
 #include "tests/harness/operator.h"
 #include "tests/harness/program.h"
-#include "tests/harness/usage.h"
+#include "bench/support/usage.h"
 #include "views/datablock.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "tests/harness/program.h"
-#include "tests/harness/usage.h"
+#include "bench/support/usage.h"
 
 #include <map>
 #include <string>

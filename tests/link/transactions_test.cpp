@@ -35,6 +35,9 @@ TEST(FirmwareText, OnlyTheLowByteOfEachWordUpToTheFirstZero) {
         {padded({0x4142, 0x4344}), "BD", "BD"},
         {sim::encodeWords(full), thirtyTwo, thirtyTwo},
         {{}, "", "Error reading firmware-info!"},
+        // More than 64 bytes queued is no firmware text, as an over-long data block is no block.
+        {sim::encodeWords(std::vector<std::uint16_t>(33, 0x41)), "",
+         "Timeout - reading firmware info!"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.status);

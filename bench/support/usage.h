@@ -1,5 +1,4 @@
-// The calling process's own use of the processor and memory, for benchmarks and for tests that
-// guard against a gross regression (a spinning loop, memory that grows with every action).
+// The calling process's own use of the processor and memory, for the benchmarks and the soak.
 #pragma once
 
 namespace op {

@@ -1,4 +1,4 @@
-#include "tests/harness/usage.h"
+#include "bench/support/usage.h"
 
 #include <cstdlib>
 #include <ctime>
