@@ -12,6 +12,7 @@
 //
 // Exit status 0 when every check held; 1 otherwise; 3 when an action hung (watchdog).
 #include "app/shell.h"
+#include "bench/support/usage.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "params/paramset.h"
@@ -20,7 +21,6 @@
 #include "runtime/timing.h"
 #include "tests/harness/operator.h"
 #include "tests/harness/program.h"
-#include "bench/support/usage.h"
 #include "views/datablock.h"
 
 #include <QApplication>
@@ -332,6 +332,16 @@ void Soak::learnControllerValues() {
     for (const sim::Parameters& page : {model.ramParameters(), model.eepromParameters()})
         for (int i = 0; i < 15; ++i)
             legit_[i].insert(page[i]);
+    // And every page 0 the controller sent: a value it held only for a moment (taught, then
+    // overwritten by a Send) may have been read then.
+    for (const sim::ReplyRecord& r : line_->sim().line().replies()) {
+        if ((r.order != kOrderReadRam && r.order != kOrderReadEeprom) || r.reply.size() != 36 ||
+            r.reply[4] != 0 || r.reply[5] != kPage0)
+            continue;
+        for (int i = 0; i < 15; ++i)
+            legit_[i].insert(
+                static_cast<unsigned short>(r.reply[6 + 2 * i] << 8 | r.reply[7 + 2 * i]));
+    }
 }
 
 void Soak::checkParameters(const char* after, Fault fault) {
