@@ -111,6 +111,7 @@ int ReadDirect(int count) {
     const int awaited = ReplyBytes(lastRequest);
     TraceFrame(kTraceReceived, lastRequest, szReadBuf, read, awaited > 0 ? awaited : count);
     owedBytes = 0;
+    if (read > 0) sentAt = 0; // a reply came: the request before it has left
     return read;
 }
 
@@ -120,6 +121,7 @@ int QueuedBytes() {
 
 void ReplyTaken() {
     owedBytes = 0;
+    sentAt = 0; // answered: what was written before has reached the controller
     answered = requests;
 }
 
