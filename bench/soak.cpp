@@ -346,28 +346,10 @@ void Soak::learnControllerValues() {
 
 void Soak::checkParameters(const char* after, Fault fault) {
     learnControllerValues();
-    const unsigned short vars[15] = {powerA,   thd1,    thd2,    triglvlA, deltaT,
-                                     polarity, hold,    average, hwmode,   evalmode,
-                                     trigmode, outmode, anamode, sdelay,   maxmode};
-    const std::pair<int, int> fields[15] = {{panelHandle, PANEL_NUM_POWERA},
-                                            {panelHandle, PANEL_NUM_THRESHOLD1},
-                                            {panelHandle, PANEL_NUM_THRESHOLD2},
-                                            {panelPopUp, POPUP_TRIGLVLA},
-                                            {panelHandle, PANEL_NUM_DELTAT},
-                                            {panelPopUp, POPUP_POLARITY},
-                                            {panelPopUp, POPUP_HOLD},
-                                            {panelPopUp, POPUP_AVERAGE},
-                                            {panelHandle, PANEL_HWMODE},
-                                            {panelPopUp, POPUP_EVALMODE},
-                                            {panelPopUp, POPUP_TRIGMODE},
-                                            {panelPopUp, POPUP_OUTMODE},
-                                            {panelPopUp, POPUP_ANAMODE},
-                                            {panelHandle, PANEL_NUM_SDELAY},
-                                            {panelHandle, PANEL_MAXMODE}};
+    const op::ParameterSet vars = op::ParameterVariables(), fields = op::ParameterFields();
     const bool lineNoise = fault == kCorrupt || fault == kExtra || fault == kDelay;
     for (int i = 0; i < 15; ++i) {
-        const auto field =
-            static_cast<unsigned short>(op::IntValue(fields[i].first, fields[i].second));
+        const unsigned short field = fields[i];
         for (const auto& [value, where] :
              {std::pair{vars[i], "variable"}, std::pair{field, "field"}}) {
             if (legit_[i].count(value)) continue;

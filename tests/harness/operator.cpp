@@ -2,6 +2,7 @@
 
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "params/paramset.h"
 #include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
@@ -165,6 +166,31 @@ bool Dimmed(int panel, int control) {
 
 std::string Status() {
     return TextValue(evok::panelHandle, evok::PANEL_STATUS);
+}
+
+} // namespace op
+
+namespace op {
+
+ParameterSet ParameterVariables() {
+    using namespace evok;
+    return {powerA, thd1,     thd2,     triglvlA, deltaT,  polarity, hold,   average,
+            hwmode, evalmode, trigmode, outmode,  anamode, sdelay,   maxmode};
+}
+
+ParameterSet ParameterFields() {
+    using namespace evok;
+    const int ids[15] = {PANEL_NUM_POWERA, PANEL_NUM_THRESHOLD1, PANEL_NUM_THRESHOLD2,
+                         POPUP_TRIGLVLA,   PANEL_NUM_DELTAT,     POPUP_POLARITY,
+                         POPUP_HOLD,       POPUP_AVERAGE,        PANEL_HWMODE,
+                         POPUP_EVALMODE,   POPUP_TRIGMODE,       POPUP_OUTMODE,
+                         POPUP_ANAMODE,    PANEL_NUM_SDELAY,     PANEL_MAXMODE};
+    const std::string onMain = "111010001000011"; // the rest are on para II
+    ParameterSet values{};
+    for (int i = 0; i < 15; ++i)
+        values[i] = static_cast<unsigned short>(
+            IntValue(onMain[i] == '1' ? panelHandle : panelPopUp, ids[i]));
+    return values;
 }
 
 } // namespace op

@@ -2,6 +2,7 @@
 // panels (offscreen), waits that keep the event loop running, and what the panels show.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -44,5 +45,11 @@ bool Visible(int panel, int control);
 bool Dimmed(int panel, int control);
 // The status line of the main panel.
 std::string Status();
+
+// The fifteen parameter variables, and the fields of both panels that show them, in page order
+// (powerA ... maxmode).
+using ParameterSet = std::array<unsigned short, 15>;
+ParameterSet ParameterVariables();
+ParameterSet ParameterFields();
 
 } // namespace op

@@ -15,26 +15,6 @@
 namespace evok {
 namespace {
 
-std::array<unsigned short, 15> Variables() {
-    return {powerA, thd1,     thd2,     triglvlA, deltaT,  polarity, hold,   average,
-            hwmode, evalmode, trigmode, outmode,  anamode, sdelay,   maxmode};
-}
-
-// The parameter fields of both panels, in page order.
-std::array<unsigned short, 15> Fields() {
-    const int ids[15] = {PANEL_NUM_POWERA, PANEL_NUM_THRESHOLD1, PANEL_NUM_THRESHOLD2,
-                         POPUP_TRIGLVLA,   PANEL_NUM_DELTAT,     POPUP_POLARITY,
-                         POPUP_HOLD,       POPUP_AVERAGE,        PANEL_HWMODE,
-                         POPUP_EVALMODE,   POPUP_TRIGMODE,       POPUP_OUTMODE,
-                         POPUP_ANAMODE,    PANEL_NUM_SDELAY,     PANEL_MAXMODE};
-    const std::string onMain = "111010001000011"; // the rest are on para II
-    std::array<unsigned short, 15> values{};
-    for (int i = 0; i < 15; ++i)
-        values[i] = static_cast<unsigned short>(
-            op::IntValue(onMain[i] == '1' ? panelHandle : panelPopUp, ids[i]));
-    return values;
-}
-
 class DuringRun : public op::ProgramWithSim {
 protected:
     bool Paced() const override { return true; }
@@ -62,10 +42,10 @@ TEST_F(DuringRun, TransactionsTakeTheirOwnRepliesAtAnyPhaseOfTheLiveCycle) {
                 } else {
                     op::Click(panelHandle, action == kGet ? PANEL_BTN14 : PANEL_BTNTEACH);
                     const sim::Parameters controller = sim_->model().ramParameters();
-                    EXPECT_TRUE(
-                        std::equal(controller.begin(), controller.end(), Variables().begin()));
+                    EXPECT_TRUE(std::equal(controller.begin(), controller.end(),
+                                           op::ParameterVariables().begin()));
                     if (action == kGet) {
-                        EXPECT_EQ(Fields(), Variables());
+                        EXPECT_EQ(op::ParameterFields(), op::ParameterVariables());
                     }
                 }
                 checked = true;
@@ -88,8 +68,9 @@ TEST_F(DuringRun, AGetClickedWhileAGetWaitsKeepsTheControllersValues) {
         op::Click(panelHandle, PANEL_BTN14);
         op::Pump(0.3);
         const sim::Parameters controller = sim_->model().ramParameters();
-        EXPECT_TRUE(std::equal(controller.begin(), controller.end(), Variables().begin()));
-        EXPECT_EQ(Fields(), Variables());
+        EXPECT_TRUE(
+            std::equal(controller.begin(), controller.end(), op::ParameterVariables().begin()));
+        EXPECT_EQ(op::ParameterFields(), op::ParameterVariables());
     }
 }
 
@@ -115,8 +96,9 @@ TEST(OwedReply, APageReadLetsAMeasurementReplyStillArrivingFinishFirst) {
         order = kOrderMeasure;
         SendFrame(kOrderMeasure, pp);
         PushGET(RAM, kPage0);
-        EXPECT_EQ(Variables(), (std::array<unsigned short, 15>{501, 902, 603, 904, 5, 2, 98, 6, 2,
-                                                               1, 0, 0, 0, 470, 1}));
+        EXPECT_EQ(op::ParameterVariables(),
+                  (std::array<unsigned short, 15>{501, 902, 603, 904, 5, 2, 98, 6, 2, 1, 0, 0, 0,
+                                                  470, 1}));
         EXPECT_EQ(LastStatus(), std::string("Parameter-frame received! - Line Ok!"));
         ASSERT_TRUE(peer.waitDone(3.0)) << peer.failure();
     }
