@@ -507,8 +507,21 @@ void Soak::check(const Action& action, const Outcome& out, Fault fault, bool mus
         std::printf("%7.1f  %-10s %-17s %5.2f s  %s\n", Timer(), kFaultName[fault], action.name,
                     out.seconds, out.status.c_str());
     if (out.ok) return;
-    if (mustSucceed)
-        return error(std::string(action.name) + " failed on a quiet line: \"" + out.status + "\"");
+    if (mustSucceed) {
+        error(std::string(action.name) + " failed on a quiet line: \"" + out.status + "\"");
+        // What the controller saw and sent last, to tell a late reply from a lost one.
+        if (!line_->plugged()) return;
+        const auto now = sim::Clock::now();
+        const std::vector<sim::RequestRecord> requests = line_->sim().model().requests();
+        for (std::size_t i = requests.size() > 8 ? requests.size() - 8 : 0; i < requests.size();
+             ++i)
+            std::fprintf(stderr, "  request order %u, %.3f s ago\n", requests[i].order,
+                         sim::secondsBetween(requests[i].arrival, now));
+        for (const sim::ReplyRecord& r : line_->sim().line().replies())
+            std::fprintf(stderr, "  reply order %u, %zu bytes, starts %+.3f s from now\n", r.order,
+                         r.sent.size(), -sim::secondsBetween(r.start, now));
+        return;
+    }
     ++failures_[std::string(action.name) + ": " + out.status];
     const std::string firmware = line_->plugged() ? line_->sim().model().firmware() : "";
     if (action.failed.count(out.status) || action.ok.count(out.status) || out.status == firmware)
