@@ -15,6 +15,7 @@
 #include "bench/support/usage.h"
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
+#include "link/trace.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
 #include "runtime/testing.h"
@@ -520,6 +521,11 @@ void Soak::check(const Action& action, const Outcome& out, Fault fault, bool mus
         for (const sim::ReplyRecord& r : line_->sim().line().replies())
             std::fprintf(stderr, "  reply order %u, %zu bytes, starts %+.3f s from now\n", r.order,
                          r.sent.size(), -sim::secondsBetween(r.start, now));
+        // And what the program wrote and took last, in its own trace's milliseconds.
+        char text[kTraceLineMax];
+        const unsigned long long frames = TraceCount();
+        for (unsigned long long n = frames > 8 ? frames - 8 : 0; n < frames; ++n)
+            if (TraceLine(n, text, sizeof text) >= 0) std::fprintf(stderr, "  %.100s\n", text);
         return;
     }
     ++failures_[std::string(action.name) + ": " + out.status];

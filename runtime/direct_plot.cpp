@@ -105,7 +105,9 @@ void DirectPlot::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), mBackgroundBrush.style() == Qt::NoBrush ? QBrush(Qt::white)
                                                                             : mBackgroundBrush);
     draw(&painter); // lays the plot out, then draws every layer
-    if (event->rect().contains(rect())) layoutDirty_ = false;
+    // Painted whole as far as it can be seen: a chart partly scrolled out of its panel's view
+    // never gets a paint event for all of itself, and must not stay marked for whole repaints.
+    if ((visibleRegion() - event->region()).isEmpty()) layoutDirty_ = false;
 }
 
 void DirectPlot::resizeEvent(QResizeEvent* event) {
