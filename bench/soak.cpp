@@ -18,6 +18,7 @@
 #include "link/trace.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
+#include "runtime/serial.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
 #include "tests/harness/operator.h"
@@ -521,6 +522,8 @@ void Soak::check(const Action& action, const Outcome& out, Fault fault, bool mus
         for (const sim::ReplyRecord& r : line_->sim().line().replies())
             std::fprintf(stderr, "  reply order %u, %zu bytes, starts %+.3f s from now\n", r.order,
                          r.sent.size(), -sim::secondsBetween(r.start, now));
+        // Bytes that came and were never taken (a reply the notification missed) show here.
+        std::fprintf(stderr, "  input queue now: %d bytes\n", GetInQLen(com));
         // And what the program wrote and took last, in its own trace's milliseconds.
         char text[kTraceLineMax];
         const unsigned long long frames = TraceCount();
