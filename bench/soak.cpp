@@ -304,12 +304,17 @@ Soak::Action Soak::impatient(const char* how, const Action& outer, const Action&
         const int at =
             static_cast<int>(1000 * (duringRun ? 0.1 : 0.0) +
                              static_cast<double>(rng_() % 1000) / 1000.0 * 1000 * within);
-        QTimer::singleShot(at, [&, duringRun] {
+        // A timer that ends with this action: a click planned for it must never land in a later
+        // one (and the click reads this action's locals).
+        QTimer click;
+        click.setSingleShot(true);
+        QObject::connect(&click, &QTimer::timeout, [&, duringRun] {
             innerOk = inner.run();
             innerStatus = status_;
             innerDone = true;
             if (duringRun) op::Click(panelHandle, PANEL_BTNSTOP);
         });
+        click.start(at);
         nested_ = true;
         if (duringRun) {
             runFor_ = 60; // the inner action stops the live loop
@@ -426,14 +431,16 @@ bool Soak::runLive() {
     showParaII(false);
     op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, static_cast<int>(rng_() % 2));
     const std::uint64_t before = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
-    // The operator presses Stop after a while, if the live loop is still running then.
-    bool returned = false;
-    QTimer::singleShot(static_cast<int>(runFor_ * 1000), [&returned] {
-        if (!returned) op::Click(panelHandle, PANEL_BTNSTOP);
-    });
+    // The operator presses Stop after a while, if the live loop is still running then. The timer
+    // ends with this action: a live loop that ended by itself must not leave a Stop click behind
+    // that lands in a later action (Stop flushes the line and would cut that action's reply).
+    QTimer stop;
+    stop.setSingleShot(true);
+    QObject::connect(&stop, &QTimer::timeout, [] { op::Click(panelHandle, PANEL_BTNSTOP); });
+    stop.start(static_cast<int>(runFor_ * 1000));
     const std::string statusBefore = op::Status();
     press(panelHandle, PANEL_BTNRUN);
-    returned = true;
+    stop.stop();
     const bool drawn = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW) > before;
     const bool ok = status_ == "Line Ok!" && drawn;
     if (status_ == "Line Ok!" && !drawn) status_ = "Line Ok! (no frame drawn)";
