@@ -6,6 +6,7 @@
 #include "tests/harness/program.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,14 +32,17 @@ std::string StatusText() {
     return op::Status();
 }
 
-PaintCounter::PaintCounter(QWidget* widget) {
+PaintCounter::PaintCounter(QWidget* widget) : widget_(widget) {
     widget->installEventFilter(this);
     for (QWidget* child : widget->findChildren<QWidget*>())
         child->installEventFilter(this);
 }
 
-bool PaintCounter::eventFilter(QObject*, QEvent* event) {
-    if (event->type() == QEvent::Paint) ++count_;
+bool PaintCounter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Paint) return false;
+    ++count_;
+    const QRegion painted = static_cast<QPaintEvent*>(event)->region();
+    if (watched == widget_ && (widget_->visibleRegion() - painted).isEmpty()) ++whole_;
     return false;
 }
 

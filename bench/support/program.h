@@ -21,17 +21,21 @@ void RunMainLoop(double seconds);
 // The status line of the main panel.
 std::string StatusText();
 
-// Counts the paint events of a widget and all widgets inside it.
+// Counts the paint events of a widget and all widgets inside it, and those of the widget itself
+// that repaint all of it that can be seen (a chart laid out and drawn whole).
 class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget* widget);
     unsigned long count() const { return count_; }
+    unsigned long wholeCount() const { return whole_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* widget_;
     unsigned long count_ = 0;
+    unsigned long whole_ = 0;
 };
 
 } // namespace bench
