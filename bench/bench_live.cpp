@@ -213,19 +213,13 @@ Phase Measure(bool paced, double seconds) {
         if (!paced) args.push_back("--unpaced");
         const bench::ChildRun run = bench::RunChild(args, {{"EVOK_COM1", sim.device()}});
         phase.report = run.report;
-        const double wall = bench::Value(run.report, "wall", 0);
-        if (run.exitCode != 0 || wall <= 0) {
-            phase.why = "program run failed";
-            return phase;
-        }
-        if (bench::Value(run.report, "timed_out", 0) != 0) {
-            phase.why = "line timed out";
-            return phase;
-        }
-        phase.ok = true;
-        phase.fps = bench::Value(run.report, "frames") / wall;
-        phase.cpuShare = bench::Value(run.report, "cpu") / wall;
-        phase.passRate = bench::Value(run.report, "passes") / wall;
+        const bench::RunWindow window = bench::ReadRunWindow(run);
+        phase.ok = window.ok;
+        phase.why = window.why;
+        if (!window.ok) return phase;
+        phase.fps = window.fps;
+        phase.cpuShare = window.cpuShare;
+        phase.passRate = bench::Value(run.report, "passes") / window.wall;
         if (paced) phase.bareFps = bench::BareClientFrameRate(sim.device(), kBareSeconds);
     } catch (const std::exception& e) {
         phase.why = e.what();

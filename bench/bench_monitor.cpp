@@ -112,18 +112,12 @@ Phase Measure(bool paced, double seconds, Companion companion = Companion::None)
             {"--child", "--seconds", std::to_string(seconds)},
             {{"EVOK_COM1", sim.device()},
              {"EVOK_BENCH_COMPANION", kCompanionNames[static_cast<int>(companion)]}});
-        const double wall = bench::Value(run.report, "wall", 0);
-        if (run.exitCode != 0 || wall <= 0) {
-            phase.why = "program run failed";
-            return phase;
-        }
-        if (bench::Value(run.report, "timed_out", 0) != 0) {
-            phase.why = "line timed out";
-            return phase;
-        }
-        phase.ok = true;
-        phase.fps = bench::Value(run.report, "frames") / wall;
-        phase.cpuShare = bench::Value(run.report, "cpu") / wall;
+        const bench::RunWindow window = bench::ReadRunWindow(run);
+        phase.ok = window.ok;
+        phase.why = window.why;
+        if (!window.ok) return phase;
+        phase.fps = window.fps;
+        phase.cpuShare = window.cpuShare;
         phase.peakRssMb = bench::Value(run.report, "peak_rss_mb");
         phase.frames = bench::Value(run.report, "frames");
         phase.recordedRows = bench::Value(run.report, "recorded_rows", -1);

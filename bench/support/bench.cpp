@@ -202,6 +202,21 @@ double Value(const Report& report, const std::string& key, double fallback) {
     return it == report.end() || it->second.empty() ? fallback : it->second.front();
 }
 
+RunWindow ReadRunWindow(const ChildRun& run) {
+    RunWindow w;
+    w.wall = Value(run.report, "wall", 0);
+    if (run.exitCode != 0 || w.wall <= 0) {
+        w.why = "program run failed";
+    } else if (Value(run.report, "timed_out", 0) != 0) {
+        w.why = "line timed out";
+    } else {
+        w.ok = true;
+        w.fps = Value(run.report, "frames") / w.wall;
+        w.cpuShare = Value(run.report, "cpu") / w.wall;
+    }
+    return w;
+}
+
 double Quantile(std::vector<double> values, double q) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());

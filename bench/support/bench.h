@@ -7,8 +7,8 @@
 // the program; the simulator always runs in another process.
 #pragma once
 
-#include "tests/harness/program.h"
 #include "bench/support/usage.h"
+#include "tests/harness/program.h"
 
 #include <map>
 #include <string>
@@ -85,6 +85,15 @@ void Report1(const std::string& key, const std::vector<double>& values);
 
 // The first value of key, or `fallback` when the child did not report it.
 double Value(const Report& report, const std::string& key, double fallback = -1);
+
+// A child's Run window as it reported it ("wall", "frames", "cpu", "timed_out"): whether it ran
+// and kept the line (else why not), and its frames a second and processor share.
+struct RunWindow {
+    bool ok = false;
+    std::string why;
+    double wall = 0, fps = 0, cpuShare = 0;
+};
+RunWindow ReadRunWindow(const ChildRun& run);
 
 // Order statistics of a sample (sorted copy); q in 0..1, nearest rank.
 double Quantile(std::vector<double> values, double q);
