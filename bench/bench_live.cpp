@@ -197,11 +197,9 @@ int Child(double seconds, bool paced) {
     return 0;
 }
 
-struct Phase {
-    bool ok = false;
-    std::string why;
+struct Phase : bench::RunWindow {
     bench::Report report;
-    double fps = 0, cpuShare = 0, passRate = 0;
+    double passRate = 0;
     double bareFps = -1; // a bare client against the same simulator
 };
 
@@ -213,13 +211,9 @@ Phase Measure(bool paced, double seconds) {
         if (!paced) args.push_back("--unpaced");
         const bench::ChildRun run = bench::RunChild(args, {{"EVOK_COM1", sim.device()}});
         phase.report = run.report;
-        const bench::RunWindow window = bench::ReadRunWindow(run);
-        phase.ok = window.ok;
-        phase.why = window.why;
-        if (!window.ok) return phase;
-        phase.fps = window.fps;
-        phase.cpuShare = window.cpuShare;
-        phase.passRate = bench::Value(run.report, "passes") / window.wall;
+        static_cast<bench::RunWindow&>(phase) = bench::ReadRunWindow(run);
+        if (!phase.ok) return phase;
+        phase.passRate = bench::Value(run.report, "passes") / phase.wall;
         if (paced) phase.bareFps = bench::BareClientFrameRate(sim.device(), kBareSeconds);
     } catch (const std::exception& e) {
         phase.why = e.what();

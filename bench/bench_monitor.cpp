@@ -97,10 +97,8 @@ int Child(double seconds) {
     return 0;
 }
 
-struct Phase {
-    bool ok = false;
-    std::string why;
-    double fps = 0, cpuShare = 0, peakRssMb = 0;
+struct Phase : bench::RunWindow {
+    double peakRssMb = 0;
     double frames = 0, recordedRows = -1, monitorShown = 0;
 };
 
@@ -112,12 +110,8 @@ Phase Measure(bool paced, double seconds, Companion companion = Companion::None)
             {"--child", "--seconds", std::to_string(seconds)},
             {{"EVOK_COM1", sim.device()},
              {"EVOK_BENCH_COMPANION", kCompanionNames[static_cast<int>(companion)]}});
-        const bench::RunWindow window = bench::ReadRunWindow(run);
-        phase.ok = window.ok;
-        phase.why = window.why;
-        if (!window.ok) return phase;
-        phase.fps = window.fps;
-        phase.cpuShare = window.cpuShare;
+        static_cast<bench::RunWindow&>(phase) = bench::ReadRunWindow(run);
+        if (!phase.ok) return phase;
         phase.peakRssMb = bench::Value(run.report, "peak_rss_mb");
         phase.frames = bench::Value(run.report, "frames");
         phase.recordedRows = bench::Value(run.report, "recorded_rows", -1);
