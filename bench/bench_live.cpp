@@ -132,30 +132,7 @@ int Child(double seconds, bool paced) {
         MeasureIdle("para2", seconds);
         op::Click(panelHandle, PANEL_TOGBTNPARAII);
     }
-    bench::Usage from, to;
-    std::uint64_t pointsFrom = 0, pointsTo = 0, passesFrom = 0, passesTo = 0;
-    // Precise timers: the window is what it says (a coarse one may be off by 5 %).
-    QTimer::singleShot(static_cast<int>(kWarmUp * 1000), Qt::PreciseTimer, [&] {
-        from = bench::TakeUsage();
-        pointsFrom = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
-        passesFrom = PumpPassCount();
-    });
-    QTimer::singleShot(static_cast<int>((kWarmUp + seconds) * 1000), Qt::PreciseTimer, [&] {
-        to = bench::TakeUsage();
-        pointsTo = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
-        passesTo = PumpPassCount();
-        op::Click(panelHandle, PANEL_BTNSTOP);
-    });
-    op::Click(panelHandle, PANEL_BTNRUN);
-    const bool timedOut = bench::StatusText() == "Timeout RS232-Line!";
-    // Every frame hands the whole history to the chart.
-    const double frames = static_cast<double>(pointsTo - pointsFrom) / kHistoryLen;
-    bench::Report1("frames", {frames});
-    bench::Report1("wall", {to.wall - from.wall});
-    bench::Report1("cpu", {to.cpu - from.cpu});
-    bench::Report1("passes", {static_cast<double>(passesTo - passesFrom)});
-    bench::Report1("peak_rss_mb", {bench::TakeUsage().peakRssMb});
-    bench::Report1("timed_out", {timedOut ? 1.0 : 0.0});
+    bench::ReportRunWindow(kWarmUp, seconds);
     if (!paced) {
         ShutDown();
         return 0;

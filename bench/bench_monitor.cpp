@@ -66,27 +66,7 @@ int Child(double seconds) {
         op::PickFromContextMenu(op::Widget(panelHandle, PANEL_STRIPCHART_RAW),
                                 "Record frames to CSV...");
     }
-    bench::Usage from, to;
-    std::uint64_t pointsFrom = 0, pointsTo = 0;
-    // Precise timers: the window is what it says (a coarse one may be off by 5 %).
-    QTimer::singleShot(static_cast<int>(kWarmUp * 1000), Qt::PreciseTimer, [&] {
-        from = bench::TakeUsage();
-        pointsFrom = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
-    });
-    QTimer::singleShot(static_cast<int>((kWarmUp + seconds) * 1000), Qt::PreciseTimer, [&] {
-        to = bench::TakeUsage();
-        pointsTo = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
-        op::Click(panelHandle, PANEL_BTNSTOP);
-    });
-    op::Click(panelHandle, PANEL_BTNRUN);
-    const bool timedOut = bench::StatusText() == "Timeout RS232-Line!";
-    // Every frame hands the whole history to the chart.
-    const double frames = static_cast<double>(pointsTo - pointsFrom) / kHistoryLen;
-    bench::Report1("frames", {frames});
-    bench::Report1("wall", {to.wall - from.wall});
-    bench::Report1("cpu", {to.cpu - from.cpu});
-    bench::Report1("peak_rss_mb", {bench::TakeUsage().peakRssMb});
-    bench::Report1("timed_out", {timedOut ? 1.0 : 0.0});
+    bench::ReportRunWindow(kWarmUp, seconds);
     const bool monitorShown = FrameMonitorWindow() && FrameMonitorWindow()->isVisible();
     bench::Report1("monitor_shown", {monitorShown ? 1.0 : 0.0});
     ShutDown();
