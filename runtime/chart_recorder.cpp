@@ -1,13 +1,11 @@
 #include "runtime/chart_recorder.h"
 
-#include "runtime/files.h"
 #include "runtime/files_platform.h"
 #include "runtime/recording.h"
+#include "runtime/widget_support.h"
 
 #include <QAction>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QToolTip>
 
@@ -75,14 +73,10 @@ void ChartRecorder::attach(QWidget* chart) {
 }
 
 void ChartRecorder::startInteractively(QWidget* chart) {
-    static QString directory = QDir::homePath();
-    char path[kPathMax] = {};
-    const int chosen =
-        FileSelectPopup(QFile::encodeName(directory).constData(), "live-recording.csv", "*.csv",
-                        "Record frames to CSV", 1 /* "Save" */, 0, 1, 1, 1, path, sizeof path);
-    if (chosen != 1 && chosen != 2) return;
-    const QString file = QFile::decodeName(path);
-    directory = QFileInfo(file).absolutePath();
+    static QString directory;
+    const QString file = AskSavePath(&directory, QStringLiteral("live-recording.csv"), "*.csv",
+                                     "Record frames to CSV", 1);
+    if (file.isEmpty()) return;
     if (!start(file) && chart)
         QToolTip::showText(chart->mapToGlobal(chart->rect().center()), chart->toolTip(), chart);
 }

@@ -1,10 +1,8 @@
 #include "runtime/direct_plot.h"
 
-#include "runtime/files.h"
+#include "runtime/widget_support.h"
 
 #include <QContextMenuEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QRegularExpression>
@@ -46,20 +44,13 @@ bool DirectPlot::saveCsv(const QString& path, QString* error) const {
 }
 
 void DirectPlot::saveInteractively(bool picture) {
-    // The dialogs start where the operator saved last (the program's own directory may not be
-    // writable once installed).
-    static QString directory = QDir::homePath();
+    static QString directory;
     QString name = exportName().toLower();
     name.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
     name += picture ? QLatin1String(".png") : QLatin1String(".csv");
-    char path[kPathMax] = {};
-    const int chosen = FileSelectPopup(QFile::encodeName(directory).constData(),
-                                       name.toUtf8().constData(), picture ? "*.png;*.pdf" : "*.csv",
-                                       picture ? "Save picture" : "Save data as CSV",
-                                       1 /* "Save" */, 0, 1, 1, 1, path, sizeof path);
-    if (chosen != 1 && chosen != 2) return;
-    const QString file = QFile::decodeName(path);
-    directory = QFileInfo(file).absolutePath();
+    const QString file = AskSavePath(&directory, name, picture ? "*.png;*.pdf" : "*.csv",
+                                     picture ? "Save picture" : "Save data as CSV", 1);
+    if (file.isEmpty()) return;
     QString error;
     if (picture ? savePicture(file, &error) : saveCsv(file, &error)) return;
     QToolTip::showText(mapToGlobal(rect().center()), error, this);

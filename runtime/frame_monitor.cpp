@@ -1,11 +1,9 @@
 #include "runtime/frame_monitor.h"
 
-#include "runtime/files.h"
 #include "runtime/testing.h"
+#include "runtime/widget_support.h"
 
 #include <QBoxLayout>
-#include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -93,14 +91,10 @@ void FrameMonitor::clear() {
 }
 
 void FrameMonitor::save() {
-    static QString directory = QDir::homePath();
-    char path[kPathMax] = {};
-    const int chosen =
-        FileSelectPopup(QFile::encodeName(directory).constData(), "frames.txt", "*.txt",
-                        "Save frames as text", 1 /* "Save" */, 0, 0, 1, 1, path, sizeof path);
-    if (chosen != 1 && chosen != 2) return;
-    const QString file = QFile::decodeName(path);
-    directory = QFileInfo(file).absolutePath();
+    static QString directory;
+    const QString file =
+        AskSavePath(&directory, QStringLiteral("frames.txt"), "*.txt", "Save frames as text", 0);
+    if (file.isEmpty()) return;
     QString text = view_->toPlainText();
     if (!text.isEmpty()) text += '\n';
     QSaveFile out(file);

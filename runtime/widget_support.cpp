@@ -1,6 +1,11 @@
 #include "runtime/widget_support.h"
+#include "runtime/files.h"
 
 #include <qcustomplot.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -86,6 +91,19 @@ QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text) {
     title->setMargins(QMargins(0, 2, 0, 0));
     plot->plotLayout()->addElement(0, 0, title);
     return title;
+}
+
+QString AskSavePath(QString* directory, const QString& name, const char* filter, const char* title,
+                    int restrictExtension) {
+    if (directory->isEmpty()) *directory = QDir::homePath();
+    char path[kPathMax] = {};
+    const int chosen = FileSelectPopup(QFile::encodeName(*directory).constData(),
+                                       name.toUtf8().constData(), filter, title, 1 /* "Save" */, 0,
+                                       restrictExtension, 1, 1, path, sizeof path);
+    if (chosen != 1 && chosen != 2) return {};
+    const QString file = QFile::decodeName(path);
+    *directory = QFileInfo(file).absolutePath();
+    return file;
 }
 
 } // namespace panelsvc

@@ -32,4 +32,12 @@ void SetUpCheapPlot(QCustomPlot* plot);
 // Adds a bold title row above the plot area.
 QCPTextElement* AddTitleRow(QCustomPlot* plot, const QString& text);
 
+// Asks for a file to save through FileSelectPopup (so tests answer it through its seam), starting
+// in *directory, where the caller's operator saved last (the program's own directory may not be
+// writable once installed), with `name` proposed; remembers the chosen file's directory there.
+// restrictExtension as for FileSelectPopup. Returns the path, or an empty string when none was
+// chosen.
+QString AskSavePath(QString* directory, const QString& name, const char* filter, const char* title,
+                    int restrictExtension);
+
 } // namespace panelsvc
