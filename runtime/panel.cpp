@@ -1,6 +1,7 @@
 // Control values, run-time text controls, text boxes, pictures, strip charts and the XY graph.
 // Everything written here is written with the widget's signals blocked, so values set by the
 // program raise no event. Attributes are in attributes.cpp.
+#include "runtime/indicator.h"
 #include "runtime/lamp.h"
 #include "runtime/panel_internal.h"
 #include "runtime/picture.h"
@@ -10,12 +11,10 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
@@ -61,50 +60,6 @@ int CopyText(const QString& text, char* out, std::size_t size) {
 } // namespace panelsvc
 
 namespace {
-
-// Indicators (read-only numeric controls) written by the program: a new value is taken at once
-// (GetCtrlVal reads it back) and shown at the next event processing. The live loop writes the
-// indicators between taking a frame and asking for the next one; laying out their texts then
-// would hold the request back.
-struct PendingIndicator {
-    QPointer<QSpinBox> box;
-    int value;
-};
-std::vector<PendingIndicator> g_pendingIndicators;
-
-void ShowPendingIndicators() {
-    std::vector<PendingIndicator> pending;
-    pending.swap(g_pendingIndicators);
-    for (const PendingIndicator& p : pending) {
-        if (!p.box || p.box->value() == p.value) continue;
-        const QSignalBlocker block(p.box);
-        p.box->setValue(p.value);
-    }
-}
-
-PendingIndicator* FindPending(QSpinBox* box) {
-    for (PendingIndicator& p : g_pendingIndicators)
-        if (p.box == box) return &p;
-    return nullptr;
-}
-
-void SetIndicator(QSpinBox* box, int value) {
-    value = std::clamp(value, box->minimum(), box->maximum());
-    if (PendingIndicator* p = FindPending(box)) {
-        p->value = value;
-        return;
-    }
-    if (box->value() == value) return; // shows it already: not touched, not repainted
-    if (g_pendingIndicators.empty())
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &ShowPendingIndicators,
-                                  Qt::QueuedConnection);
-    g_pendingIndicators.push_back({box, value});
-}
-
-int IndicatorValue(QSpinBox* box) {
-    const PendingIndicator* p = FindPending(box);
-    return p ? p->value : box->value();
-}
 
 bool IsTextKind(Kind k) {
     return k == Kind::TextLine || k == Kind::TextBox || k == Kind::TextMessage;
@@ -155,7 +110,7 @@ int GetCtrlVal(int panel, int control, int* value) {
         *value = As<QSpinBox>(*c)->value();
         return 0;
     case Kind::Indicator:
-        *value = IndicatorValue(As<QSpinBox>(*c));
+        *value = As<Indicator>(*c)->shownValue();
         return 0;
     case Kind::Ring: {
         auto* ring = As<QComboBox>(*c);
@@ -207,7 +162,7 @@ int SetCtrlVal(int panel, int control, int value) {
     const QSignalBlocker block(c->widget);
     switch (c->kind) {
     case Kind::Indicator:
-        SetIndicator(As<QSpinBox>(*c), value); // clamps to the range
+        As<Indicator>(*c)->showValue(value); // clamps to the range
         return 0;
     case Kind::Numeric:
         As<QSpinBox>(*c)->setValue(value);

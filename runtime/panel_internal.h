@@ -20,7 +20,7 @@ enum class Kind {
     Toggle,      // checkable QPushButton or QCheckBox: integer 0/1
     Radio,       // QRadioButton (never auto-exclusive): integer 0/1
     Numeric,     // QSpinBox the operator edits
-    Indicator,   // read-only QSpinBox
+    Indicator,   // Indicator: a read-only spin box that draws itself
     Ring,        // QComboBox: the value of the selected item
     TextLine,    // QLineEdit: one line of text
     TextBox,     // QPlainTextEdit: lines of text

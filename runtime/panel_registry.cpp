@@ -8,6 +8,7 @@
 // no widget of it can be on the call stack.
 #include "runtime/chart_recorder.h"
 #include "runtime/com_port_ring.h"
+#include "runtime/indicator.h"
 #include "runtime/lamp.h"
 #include "runtime/opaque_backdrop.h"
 #include "runtime/panel_internal.h"
@@ -88,6 +89,8 @@ public:
             w = new ComPortRing(parent);
         else if (className == QLatin1String("EvokPicture"))
             w = new Picture(parent);
+        else if (className == QLatin1String("EvokIndicator"))
+            w = new Indicator(parent);
         else
             return QUiLoader::createWidget(className, parent, name);
         w->setObjectName(name);
@@ -107,8 +110,8 @@ Kind KindOf(QWidget* w) {
     if (qobject_cast<QCheckBox*>(w)) return Kind::Toggle;
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         return b->isCheckable() ? Kind::Toggle : Kind::Command;
-    if (auto* s = qobject_cast<QSpinBox*>(w))
-        return s->isReadOnly() ? Kind::Indicator : Kind::Numeric;
+    if (qobject_cast<Indicator*>(w)) return Kind::Indicator;
+    if (qobject_cast<QSpinBox*>(w)) return Kind::Numeric;
     if (qobject_cast<QComboBox*>(w)) return Kind::Ring;
     if (qobject_cast<QLineEdit*>(w)) return Kind::TextLine;
     if (qobject_cast<QPlainTextEdit*>(w)) return Kind::TextBox;

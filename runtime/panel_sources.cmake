@@ -14,6 +14,7 @@ target_sources(runtime PRIVATE
     com_port_ring.cpp
     opaque_backdrop.cpp
     picture.cpp
+    indicator.cpp
     dialogs.cpp
     testing.cpp
     panel_hooks.cpp

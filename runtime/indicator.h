@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPixmap>
+#include <QSpinBox>
+#include <QString>
+
+namespace panelsvc {
+
+// Read-only numeric control that the program writes many times a second (the live view's
+// indicators). To the panel description, the attributes and assistive tools it is a spin box;
+// it draws itself, though: the empty box is a picture taken once per size and look, and a new
+// value paints only its digits over it. A spin box would validate and lay out its line edit's
+// text and draw the style's frame again for every value.
+class Indicator : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit Indicator(QWidget* parent = nullptr);
+
+    // Shows value (clamped to the range) at the next repaint. The spin box's own value and text
+    // (value(), text(), what assistive tools read) follow at once while assistive tools are
+    // active, else within kBoxLagMs, together with every other indicator written meanwhile.
+    void showValue(int value);
+    // The value shown, or about to be: the last one showValue or the spin box itself took.
+    int shownValue() const { return shown_; }
+    // Brings the spin box's own value and text in step with the value shown.
+    void settle();
+
+    static constexpr int kBoxLagMs = 500;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void adopt(int value);
+    void takeBox();
+    int shown_ = 0;
+    QString digits_; // the text shown for shown_, as the spin box would write it
+    QPixmap box_;    // the control without its digits; null when it has to be taken again
+};
+
+} // namespace panelsvc
