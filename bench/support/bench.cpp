@@ -211,7 +211,9 @@ RunWindow ReadRunWindow(const ChildRun& run) {
         w.why = "line timed out";
     } else {
         w.ok = true;
-        w.fps = Value(run.report, "frames") / w.wall;
+        // Frames over the time from the window's first frame to its last.
+        const double frameWall = Value(run.report, "frame_wall", 0);
+        w.fps = Value(run.report, "frames") / (frameWall > 0 ? frameWall : w.wall);
         w.cpuShare = Value(run.report, "cpu") / w.wall;
     }
     return w;

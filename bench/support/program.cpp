@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace bench {
 
@@ -36,26 +37,59 @@ std::string StatusText() {
     return op::Status();
 }
 
+namespace {
+
+// Calls `then` with the time of the first frame the RAW strip chart is handed from now on,
+// looking every millisecond: a window counted from frame to frame holds whole frame periods, so
+// its rate does not depend on where the window's edges fall between two frames. The watch ends
+// with `owner`.
+void AtNextFrame(QObject* owner, std::function<void(double at, std::uint64_t points)> then) {
+    using namespace evok;
+    auto* watch = new QTimer(owner);
+    watch->setTimerType(Qt::PreciseTimer);
+    const std::uint64_t before = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
+    QObject::connect(watch, &QTimer::timeout, [watch, before, then] {
+        const std::uint64_t now = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
+        if (now == before) return;
+        watch->stop();
+        watch->deleteLater();
+        then(TakeUsage().wall, now);
+    });
+    watch->start(1);
+}
+
+} // namespace
+
 void ReportRunWindow(double warmUp, double seconds) {
     using namespace evok;
     Usage from, to;
     std::uint64_t pointsFrom = 0, pointsTo = 0, passesFrom = 0, passesTo = 0;
-    // Precise timers: the window is what it says (a coarse one may be off by 5 %).
+    double frameFrom = 0, frameTo = 0;
+    QObject watches; // a watch still running when the loop has ended (line time-out) ends here
+    // Precise timers: the window is what it says (a coarse one may be off by 5 %). The processor
+    // time is taken from the first frame on, after the millisecond watch has stopped.
     QTimer::singleShot(static_cast<int>(warmUp * 1000), Qt::PreciseTimer, [&] {
-        from = TakeUsage();
-        pointsFrom = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
-        passesFrom = PumpPassCount();
+        AtNextFrame(&watches, [&](double at, std::uint64_t points) {
+            from = TakeUsage();
+            passesFrom = PumpPassCount();
+            frameFrom = at;
+            pointsFrom = points;
+        });
     });
     QTimer::singleShot(static_cast<int>((warmUp + seconds) * 1000), Qt::PreciseTimer, [&] {
         to = TakeUsage();
-        pointsTo = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
         passesTo = PumpPassCount();
-        op::Click(panelHandle, PANEL_BTNSTOP);
+        AtNextFrame(&watches, [&](double at, std::uint64_t points) {
+            frameTo = at;
+            pointsTo = points;
+            op::Click(panelHandle, PANEL_BTNSTOP);
+        });
     });
     op::Click(panelHandle, PANEL_BTNRUN);
     const bool timedOut = StatusText() == "Timeout RS232-Line!";
     // Every frame hands the whole history to the chart.
     Report1("frames", {static_cast<double>(pointsTo - pointsFrom) / kHistoryLen});
+    Report1("frame_wall", {frameTo - frameFrom});
     Report1("wall", {to.wall - from.wall});
     Report1("cpu", {to.cpu - from.cpu});
     Report1("passes", {static_cast<double>(passesTo - passesFrom)});
