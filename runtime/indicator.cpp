@@ -100,41 +100,41 @@ void Indicator::takeBox() {
     p.translate(field.rect.topLeft());
     field.rect.moveTopLeft(QPoint(0, 0));
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &field, &p, edit);
+    // Where the line edit lays out its line: its contents inside its margins, the line centred.
+    const QRect contents = style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &field, edit)
+                               .marginsRemoved(edit->textMargins())
+                               .translated(edit->pos());
+    field_ = contents.adjusted(kTextMargin, 0, -kTextMargin, 0);
+    const QFontMetrics metrics(font());
+    baseline_ = contents.top() + (contents.height() - metrics.height() + 1) / 2 + metrics.ascent();
 }
 
 void Indicator::paintEvent(QPaintEvent*) {
     if (box_.isNull() || box_.size() != size() * devicePixelRatioF()) takeBox();
     QPainter p(this);
     p.drawPixmap(0, 0, box_);
-    // The digits where the line edit would put them: inside its contents and margins, placed the
-    // way it places a line that fits (room for its cursor and the font's overhangs included).
-    const QLineEdit* edit = lineEdit();
-    QStyleOptionFrame frame;
-    frame.initFrom(edit);
-    frame.lineWidth = 0;
-    const QRect contents = style()
-                               ->subElementRect(QStyle::SE_LineEditContents, &frame, edit)
-                               .marginsRemoved(edit->textMargins())
-                               .translated(edit->pos());
-    const QRect field = contents.adjusted(kTextMargin, 0, -kTextMargin, 0);
-    const QFontMetrics metrics(font());
+    // The digits where the line edit would put them, placed the way it places a line that fits
+    // (room for its cursor and the font's overhangs included). A number's advance is its
+    // characters' advances: digits are not kerned.
+    const QFontMetricsF metrics(font());
+    qreal advance = 0;
+    for (QChar c : digits_)
+        advance += metrics.horizontalAdvance(c);
     const int leftOverhang =
-        digits_.isEmpty() ? 0 : std::max(0, -metrics.leftBearing(digits_.front()));
+        digits_.isEmpty() ? 0 : std::max(0, -qRound(metrics.leftBearing(digits_.front())));
     const int rightOverhang =
-        digits_.isEmpty() ? 0 : std::max(0, -metrics.rightBearing(digits_.back()));
-    const int widthUsed =
-        qRound(QFontMetricsF(font()).horizontalAdvance(digits_)) + 1 + rightOverhang;
+        digits_.isEmpty() ? 0 : std::max(0, -qRound(metrics.rightBearing(digits_.back())));
+    const int widthUsed = qRound(advance) + 1 + rightOverhang;
     int scroll = 0;
     if (alignment() & Qt::AlignRight)
-        scroll = widthUsed - field.width() + 1;
+        scroll = widthUsed - field_.width() + 1;
     else if (alignment() & Qt::AlignHCenter)
-        scroll = (widthUsed - field.width()) / 2;
-    const int x = field.left() - scroll + leftOverhang;
-    const int top = contents.top() + (contents.height() - metrics.height() + 1) / 2;
+        scroll = (widthUsed - field_.width()) / 2;
     p.setFont(font());
     p.setPen(palette().color(QPalette::Text));
-    p.setClipRect(field);
-    p.drawText(x, top + metrics.ascent(), digits_);
+    p.setClipRect(field_);
+    p.drawText(field_.left() - scroll + leftOverhang, baseline_, digits_);
 }
 
 bool Indicator::event(QEvent* event) {

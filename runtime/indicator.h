@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QRect>
 #include <QSpinBox>
 #include <QString>
 
@@ -39,6 +40,8 @@ private:
     int shown_ = 0;
     QString digits_; // the text shown for shown_, as the spin box would write it
     QPixmap box_;    // the control without its digits; null when it has to be taken again
+    QRect field_;    // where the digits go, and their baseline: taken with box_
+    int baseline_ = 0;
 };
 
 } // namespace panelsvc
