@@ -13,20 +13,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace evok {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Saves the panels' parameter set to `path` with Send (the file target chosen before).
 void SaveParameters(const std::string& path) {
@@ -83,7 +74,8 @@ TEST_F(OperatorFiles, AReadOnlyProgramDirectorySendsSavesAndRecordsToTheDocument
     EXPECT_TRUE(fs::exists(documents / "VX12para.cfg"));
 
     op::Click(panelPopUp, POPUP_BTNSTOREDATA);
-    EXPECT_EQ(Slurp(documents / "EVokRecord.dat").rfind("E-VOK-VX12-RING-BUFFER-FILE: ", 0), 0u);
+    EXPECT_EQ(op::FileBytes(documents / "EVokRecord.dat").rfind("E-VOK-VX12-RING-BUFFER-FILE: ", 0),
+              0u);
     QueueFileSelectAnswer(0, "");
     op::Click(panelPopUp, POPUP_BTNRECFILE);
     EXPECT_EQ(LastFileSelectCall().directory, documents.string());
@@ -93,7 +85,7 @@ TEST_F(OperatorFiles, ASaveThatFailsHalfWayKeepsTheOldParameterFile) {
     const std::string path = (scratch_ / "home" / "VX12para.cfg").string();
     op::Click(panelHandle, PANEL_RBTFILE);
     SaveParameters(path);
-    const std::string before = Slurp(path);
+    const std::string before = op::FileBytes(path);
     ASSERT_EQ(before.size(), 192u);
 
     op::EnterNumber(panelHandle, PANEL_NUM_POWERA, 4321);
@@ -106,7 +98,7 @@ TEST_F(OperatorFiles, ASaveThatFailsHalfWayKeepsTheOldParameterFile) {
     setrlimit(RLIMIT_FSIZE, &old);
 
     EXPECT_EQ(op::Status(), "Error writing parameter-file - not saved!");
-    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(op::FileBytes(path), before);
     int files = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(scratch_ / "home"))
         files += entry.is_regular_file();

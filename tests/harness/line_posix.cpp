@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace op {

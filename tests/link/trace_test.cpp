@@ -6,14 +6,13 @@
 #include "link/trace.h"
 #include "runtime/testing.h"
 #include "tests/link/peer.h"
+#include "tests/support/support.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <tuple>
 
@@ -24,11 +23,6 @@ const std::string kTraceFile = testing::TempDir() + "trace-test.txt";
 
 std::size_t LineCount(const std::string& text) {
     return text.empty() ? 0 : std::ranges::count(text, '\n') + 1;
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string MonitorText() {
@@ -144,7 +138,7 @@ TEST(FrameMonitor, ShowsEveryFrameFromStartUpByteForByte) {
             EXPECT_EQ(lines[9 + 2 * i], Expected(reply, *bytes));
         }
         // The trace file holds the same lines, each complete as soon as its frame has passed.
-        EXPECT_EQ(FileText(kTraceFile), MonitorText() + "\n");
+        EXPECT_EQ(op::FileBytes(kTraceFile), MonitorText() + "\n");
     }
     unsetenv("EVOK_TRACE");
 }
@@ -170,7 +164,7 @@ TEST(FrameMonitor, PauseClearAndSave) {
     const std::string saved = testing::TempDir() + "frames.txt";
     QueueFileSelectAnswer(2, saved);
     Press("Save as text...");
-    EXPECT_EQ(FileText(saved), MonitorText() + "\n");
+    EXPECT_EQ(op::FileBytes(saved), MonitorText() + "\n");
 }
 
 TEST(FrameTrace, KeepsTheNewestTenThousandFrames) {

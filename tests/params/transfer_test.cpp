@@ -188,10 +188,8 @@ TEST_F(Transfer, LongAndUnusualPathsWorkForBothFileKinds) {
         QueueFileSelectAnswer(2, rec);
         op::Click(panelPopUp, POPUP_BTNRECFILE);
         op::Click(panelPopUp, POPUP_BTNSTOREDATA);
-        std::ifstream in(rec);
-        std::string header;
-        std::getline(in, header);
-        EXPECT_EQ(header, "E-VOK-VX12-RING-BUFFER-FILE: Actual index: 0");
+        const std::string stored = op::FileBytes(rec);
+        EXPECT_TRUE(stored.starts_with("E-VOK-VX12-RING-BUFFER-FILE: Actual index: 0\n")) << stored;
     }
     EXPECT_GT(File(deep).size(), 260u);
 }

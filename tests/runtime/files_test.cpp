@@ -1,13 +1,13 @@
 // Array files as the parameter and record files use them, and their failures.
 #include "runtime/files.h"
 #include "runtime/panel.h"
+#include "tests/support/support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -21,10 +21,6 @@ namespace {
 int writeText(const std::string& file, const U32s& v, int separator, int width, int action) {
     return ArrayToFile(file.c_str(), v.data(), kTypeUInt, static_cast<int>(v.size()), 1, 0, 0,
                        separator, width, 1, action);
-}
-
-std::string slurp(const std::string& file) {
-    return {std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}};
 }
 
 // Each test works in a fresh directory.
@@ -45,7 +41,7 @@ TEST_F(FileService, UnsignedValuesRoundTripAsDecimalText) {
     };
     for (const auto& [values, separator, width, text] : rows) {
         ASSERT_EQ(writeText(file, values, separator, width, 0), 0);
-        EXPECT_EQ(slurp(file), text);
+        EXPECT_EQ(op::FileBytes(file), text);
         U32s back(values.size(), 7);
         ASSERT_EQ(FileToArray(file.c_str(), back.data(), kTypeUInt, int(back.size()), 1, 0, 0, 1),
                   0);
@@ -64,9 +60,9 @@ TEST_F(FileService, RecordIsAppendedPiecewiseAndReplacesTheOldOne) {
         ASSERT_EQ((writeText(part, {0, 257, 4294967295u}, 2, 4, 1)), 0);
         ASSERT_EQ(RenameFile(part.c_str(), file.c_str()), 0);
     }
-    EXPECT_EQ(slurp(file), std::string(header) + "65535\n0\n257\n4294967295\n");
+    EXPECT_EQ(op::FileBytes(file), std::string(header) + "65535\n0\n257\n4294967295\n");
     ASSERT_EQ(writeText(file, {65535}, 2, 4, 0), 0);
-    EXPECT_EQ(slurp(file), "65535\n");
+    EXPECT_EQ(op::FileBytes(file), "65535\n");
 }
 
 // A read reads all or leaves the array untouched. Rows: content (null: no file), result.
@@ -102,7 +98,7 @@ TEST_F(FileService, FailuresAreReportedAndHarmNothing) {
     std::ofstream(file) << "keep";
     EXPECT_EQ(RemoveFile((dir / "missing.txt").c_str()), kFileErrOpen);
     EXPECT_LT(RemoveFile(dir.c_str()), 0);
-    EXPECT_EQ(slurp(file), "keep");
+    EXPECT_EQ(op::FileBytes(file), "keep");
 }
 
 } // namespace

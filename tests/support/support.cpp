@@ -1,6 +1,14 @@
 #include "tests/support/support.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace op {
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 void ProgramWithSim::SetUp() {
     sim::Simulator::Options options;

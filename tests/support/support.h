@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace op {
@@ -28,5 +29,8 @@ protected:
     std::unique_ptr<sim::Simulator> sim_;
     std::unique_ptr<Program> program_;
 };
+
+// The whole of a file, byte for byte (empty when it cannot be read).
+std::string FileBytes(const std::string& path);
 
 } // namespace op

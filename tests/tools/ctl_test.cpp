@@ -29,11 +29,6 @@ const char* const kNames[] = {"powerA",   "thd1",    "thd2",    "triglvlA", "del
                               "polarity", "hold",    "average", "hwmode",   "evalmode",
                               "trigmode", "outmode", "anamode", "sdelay",   "maxmode"};
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 struct Result {
     int code = -1;
     std::string out, err;
@@ -47,7 +42,7 @@ Result Ctl(const QTemporaryDir& dir, const std::string& args, std::string wrap =
         std::string("timeout 20 ") + EVOK_CTL + " " + args + " >" + out + " 2>" + err;
     wrap.replace(wrap.find("CTL"), 3, run);
     const int status = std::system(("env -u DISPLAY sh -c '" + wrap + "'").c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, op::FileBytes(out), op::FileBytes(err)};
 }
 
 OrderList OrdersSeen(sim::Simulator& s) {
@@ -194,10 +189,11 @@ TEST_F(CtlFiles, GetAndRingFilesAreTheProgramsAndSendWritesThemBack) {
     for (const char* kind : {"get", "ring"}) {
         const std::string ext = kind[0] == 'g' ? "cfg" : "dat";
         EXPECT_EQ(Ctl(dir, port + kind + " -o " + path(("ctl." + ext).c_str())).code, 0);
-        EXPECT_EQ(ReadAll(path(("ctl." + ext).c_str())), ReadAll(path(("program." + ext).c_str())));
+        EXPECT_EQ(op::FileBytes(path(("ctl." + ext).c_str())),
+                  op::FileBytes(path(("program." + ext).c_str())));
     }
-    EXPECT_NE(ReadAll(path("ctl.cfg")).find("\n65535\n"), std::string::npos);
-    EXPECT_EQ(ReadAll(path("ctl.dat")).find("Actual index: 0\n40000\n"), 29u);
+    EXPECT_NE(op::FileBytes(path("ctl.cfg")).find("\n65535\n"), std::string::npos);
+    EXPECT_EQ(op::FileBytes(path("ctl.dat")).find("Actual index: 0\n40000\n"), 29u);
 
     struct {
         const char* option;

@@ -32,11 +32,6 @@ std::string Record(const Words& words) {
     return text + "\n";
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class RecordFile : public op::ProgramWithSim {
 protected:
     void SetUp() override {
@@ -61,7 +56,8 @@ TEST_F(RecordFile, HoldsTheLastRingReadWhereTheDialogChose) {
     std::string current = Path("ring.dat");
     Choose(2, current);
     Store();
-    EXPECT_EQ(ReadAll(current), Record(Words(256, 0))) << "before any read: index 0 and 255 zeros";
+    EXPECT_EQ(op::FileBytes(current), Record(Words(256, 0)))
+        << "before any read: index 0 and 255 zeros";
     sim::RingBuffer ring;
     std::iota(ring.values.begin(), ring.values.end(), 40000); // above 32767
     ring.index = 200;
@@ -72,10 +68,10 @@ TEST_F(RecordFile, HoldsTheLastRingReadWhereTheDialogChose) {
     words.push_back(ring.index);
     Store();
     Store(); // rewrites the file; it does not add to it
-    EXPECT_EQ(ReadAll(current), Record(words));
+    EXPECT_EQ(op::FileBytes(current), Record(words));
     yArrayA[kRingIndexWord] = 65535;
     Store();
-    const std::string stored = ReadAll(current);
+    const std::string stored = op::FileBytes(current);
     EXPECT_EQ(stored.substr(0, 49), "E-VOK-VX12-RING-BUFFER-FILE: Actual index: 65535\n");
 
     for (int answer : {2, 1, 0}) { // a new name, an existing file, cancelled
@@ -93,17 +89,17 @@ TEST_F(RecordFile, HoldsTheLastRingReadWhereTheDialogChose) {
         if (answer != 0) current = chosen;
         EXPECT_EQ(op::TextValue(panelPopUp, POPUP_RECFILENAME), current);
         EXPECT_EQ(fs::exists(chosen), answer == 0) << "an existing choice is deleted at once";
-        EXPECT_EQ(ReadAll(Path("ring.dat")), stored) << "nothing else is deleted";
+        EXPECT_EQ(op::FileBytes(Path("ring.dat")), stored) << "nothing else is deleted";
     }
     Store();
-    EXPECT_EQ(ReadAll(current), stored);
+    EXPECT_EQ(op::FileBytes(current), stored);
 }
 
 TEST_F(RecordFile, AStoreThatCannotBeWrittenKeepsTheOldRecordAndSaysSo) {
     const std::string good = Path("good.dat");
     Choose(2, good);
     Store();
-    const std::string old = ReadAll(good);
+    const std::string old = op::FileBytes(good);
     std::fill(yArrayA, yArrayA + kDataLen, 9000); // what a store would write now
     rlimit room{}, full{};
     getrlimit(RLIMIT_FSIZE, &room);
@@ -117,7 +113,7 @@ TEST_F(RecordFile, AStoreThatCannotBeWrittenKeepsTheOldRecordAndSaysSo) {
         Store();
         setrlimit(RLIMIT_FSIZE, &room);
         EXPECT_EQ(op::Status(), "Error writing record-file - not stored!");
-        EXPECT_EQ(ReadAll(good), old);
+        EXPECT_EQ(op::FileBytes(good), old);
         // Nothing half-written is left behind.
         EXPECT_EQ(std::distance(fs::directory_iterator(Path(".")), fs::directory_iterator()), 1);
     }

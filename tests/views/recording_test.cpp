@@ -12,7 +12,6 @@
 
 #include <sys/resource.h>
 
-#include <cstdio>
 #include <fstream>
 
 namespace evok {
