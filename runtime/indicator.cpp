@@ -22,6 +22,11 @@ namespace {
 // A line edit keeps this many pixels between its text and its left and right edges.
 constexpr int kTextMargin = 2;
 
+// Indicators written since events were last processed. The live loop writes them between taking
+// a frame and sending its next request: their digits are laid out and drawn at the next event
+// processing, after the request has gone.
+std::vector<QPointer<Indicator>> written;
+
 // Indicators whose spin box is behind what they show, brought in step together by one timer: a
 // run of writes costs one wake-up every kBoxLagMs, not one per indicator.
 std::vector<QPointer<Indicator>> behind;
@@ -57,11 +62,25 @@ Indicator::Indicator(QWidget* parent) : QSpinBox(parent) {
 void Indicator::showValue(int value) {
     value = std::clamp(value, minimum(), maximum());
     if (value == shown_) return;
-    adopt(value);
-    if (QAccessible::isActive())
-        settle();
-    else
-        SettleLater(this);
+    shown_ = value;
+    if (std::find(written.begin(), written.end(), this) != written.end()) return;
+    if (written.empty())
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &Indicator::showWritten,
+                                  Qt::QueuedConnection);
+    written.emplace_back(this);
+}
+
+void Indicator::showWritten() {
+    const std::vector<QPointer<Indicator>> due = std::move(written);
+    written.clear();
+    for (const QPointer<Indicator>& i : due) {
+        if (!i) continue;
+        i->adopt(i->shown_);
+        if (QAccessible::isActive())
+            i->settle();
+        else
+            SettleLater(i);
+    }
 }
 
 void Indicator::settle() {

@@ -17,9 +17,10 @@ class Indicator : public QSpinBox {
 public:
     explicit Indicator(QWidget* parent = nullptr);
 
-    // Shows value (clamped to the range) at the next repaint. The spin box's own value and text
-    // (value(), text(), what assistive tools read) follow at once while assistive tools are
-    // active, else within kBoxLagMs, together with every other indicator written meanwhile.
+    // Shows value (clamped to the range) from the next event processing on. The spin box's own
+    // value and text (value(), text(), what assistive tools read) follow at once while assistive
+    // tools are active, else within kBoxLagMs, together with every other indicator written
+    // meanwhile.
     void showValue(int value);
     // The value shown, or about to be: the last one showValue or the spin box itself took.
     int shownValue() const { return shown_; }
@@ -35,6 +36,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    static void showWritten();
     void adopt(int value);
     void takeBox();
     int shown_ = 0;
