@@ -1,4 +1,5 @@
 #include "runtime/widget_support.h"
+
 #include "runtime/files.h"
 
 #include <qcustomplot.h>

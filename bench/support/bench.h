@@ -86,8 +86,9 @@ void Report1(const std::string& key, const std::vector<double>& values);
 // The first value of key, or `fallback` when the child did not report it.
 double Value(const Report& report, const std::string& key, double fallback = -1);
 
-// A child's Run window as it reported it ("wall", "frames", "cpu", "timed_out"): whether it ran
-// and kept the line (else why not), and its frames a second and processor share.
+// A child's Run window as it reported it ("wall", "frames", "frame_wall", "cpu", "timed_out"):
+// whether it ran and kept the line (else why not), its frames a second (frames over
+// "frame_wall") and its processor share (over "wall").
 struct RunWindow {
     bool ok = false;
     std::string why;

@@ -21,10 +21,12 @@ void RunMainLoop(double seconds);
 // The status line of the main panel.
 std::string StatusText();
 
-// Presses Run; after `warmUp` seconds measures a window of `seconds` (the program's processor
-// time, the frames the RAW strip chart was handed, the event pump's passes), then presses Stop.
-// Writes the report lines "frames", "wall", "cpu", "passes", "peak_rss_mb" and "timed_out" that
-// ReadRunWindow reads on the parent's side.
+// Presses Run; measures a window from the first frame after `warmUp` seconds to the first frame
+// after `warmUp` + `seconds` (the frames the RAW strip chart was handed and the time between
+// those two frames; the program's processor time and the event pump's passes from the first of
+// them to `warmUp` + `seconds`), then presses Stop. Writes the report lines "frames",
+// "frame_wall", "wall", "cpu", "passes", "peak_rss_mb" and "timed_out" that ReadRunWindow reads
+// on the parent's side.
 void ReportRunWindow(double warmUp, double seconds);
 
 // Counts the paint events of a widget and all widgets inside it, and those of the widget itself
