@@ -1,5 +1,6 @@
 // Run-time start, main event loop and event pump.
 #include "runtime/events.h"
+#include "runtime/due_ticks.h"
 #include "runtime/events_platform.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
@@ -76,6 +77,10 @@ int ProcessSystemEvents() {
         Delay(kWaitLimitMs / 1000.0);
         return 0;
     }
+    // Whatever ran, the caller sees every timer tick that has come due when this returns.
+    struct Ticks {
+        ~Ticks() { panelsvc::DeliverDueTicks(); }
+    } ticks;
     if (dispatcher->processEvents(QEventLoop::AllEvents)) return 0;
     // Nothing was pending: the dispatcher's own wait, which ends with the next event of any kind
     // (serial data through its notifier, operator input, the window system, a timer, a posted

@@ -8,6 +8,7 @@
 // no widget of it can be on the call stack.
 #include "runtime/chart_recorder.h"
 #include "runtime/com_port_ring.h"
+#include "runtime/due_ticks.h"
 #include "runtime/indicator.h"
 #include "runtime/lamp.h"
 #include "runtime/opaque_backdrop.h"
@@ -203,6 +204,7 @@ void Configure(Control& c) {
 } // namespace
 
 void RaiseCtrlEvent(int panel, int control, int event, int data1, int data2) {
+    DeliverDueTicks(); // the callback sees every tick that came before its event
     Control* c = FindControl(panel, control);
     if (!c || !c->callback) return;
     const CtrlCallbackPtr callback = c->callback;
@@ -211,6 +213,7 @@ void RaiseCtrlEvent(int panel, int control, int event, int data1, int data2) {
 }
 
 void RaisePanelEvent(int panel, int event) {
+    DeliverDueTicks();
     Panel* p = FindPanel(panel);
     if (!p || !p->callback) return;
     const PanelCallbackPtr callback = p->callback;

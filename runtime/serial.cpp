@@ -2,6 +2,7 @@
 // and writes with their time limit, and the receive notification that the event pump delivers.
 // The device itself (termios, poll) is behind serial_detail::Device.
 #include "runtime/serial.h"
+#include "runtime/due_ticks.h"
 #include "runtime/serial_device.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
@@ -235,6 +236,9 @@ void evaluate(const std::shared_ptr<Port>& p) {
     clearNews(*p);
     if (events == 0) return;
 
+    // Timer ticks that came due before these bytes count before the notification.
+    panelsvc::DeliverDueTicks();
+    if (!p->open || !p->notifying()) return; // a tick's callback closed the port or removed it
     const ComCallbackPtr callback = p->callback;
     void* const data = p->callbackData;
     const std::uint64_t takenBefore = p->taken;
