@@ -3,14 +3,19 @@
 // window open. What the program writes shows on screen and reads back (out-of-range values
 // clamped, no text beyond the caller's buffer); what it plots is what the charts show.
 #include "panel_test_support.h"
+#include "runtime/events.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QImage>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
+#include <chrono>
 #include <numeric>
+#include <thread>
 #include <tuple>
 
 using namespace paneltest;
@@ -172,6 +177,42 @@ TEST_F(PanelAttributes, GraphHoldsPlotsAndCursorsAcrossDeleteAndPlot) {
     GetGraphCursor(main, PANEL_GRAPH_DATA, 1, &x1, &y1);
     GetGraphCursor(main, PANEL_GRAPH_DATA, 2, &x2, &y2);
     EXPECT_EQ(std::vector<double>({x1, y1, x2, y2}), std::vector<double>({37, 786, 88, 338}));
+}
+
+// The 50 ms timer's ticks are counted by the clock and handed over together: whatever program code
+// runs next (a callback, the code after an event pump pass) has seen every tick that came due, and
+// in an idle main loop they come within a second.
+TEST_F(PanelAttributes, EveryDueTimerTickComesBeforeWhatRunsNext) {
+    using Clock = std::chrono::steady_clock;
+    const auto ticksIn = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count() / 50;
+    };
+    // What runs next: 'c' a click or 'p' an event pump pass after 260 ms busy (no events
+    // processed); '-' nothing after 1.2 s idle in the main loop (the ticks may be 1 s late).
+    for (const char then : {'c', 'p', '-'}) {
+        SCOPED_TRACE(then);
+        const int waitMs = then == '-' ? 1200 : 260;
+        SetCtrlAttribute(main, PANEL_TIMER50MS, kAttrDimmed, 1); // counting starts when enabled
+        const Clock::time_point beforeStart = Clock::now();
+        SetCtrlAttribute(main, PANEL_TIMER50MS, kAttrDimmed, 0);
+        const Clock::time_point afterStart = Clock::now();
+        recorded.clear();
+        QEventLoop mainLoop;
+        QTimer::singleShot(waitMs, Qt::PreciseTimer, &mainLoop, &QEventLoop::quit);
+        if (then == '-')
+            mainLoop.exec();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        const auto beforeNext = Clock::now() - std::chrono::seconds(then == '-');
+        if (then == 'c') Click(main, CtrlWidget(main, PANEL_BTNRUN));
+        if (then == 'p') ProcessSystemEvents();
+        long ticks = 0; // before anything else was raised
+        while (ticks < std::ssize(recorded) && recorded[ticks].control == PANEL_TIMER50MS)
+            EXPECT_EQ(recorded[ticks++].event, kEvTimerTick);
+        EXPECT_GE(ticks, ticksIn(afterStart, beforeNext));
+        EXPECT_LE(ticks, ticksIn(beforeStart, Clock::now()));
+        EXPECT_EQ(ticks < std::ssize(recorded), then == 'c'); // the click's events follow
+    }
 }
 
 } // namespace

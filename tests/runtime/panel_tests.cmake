@@ -1,3 +1,2 @@
 # Panel and plot service tests: real widgets driven with Qt Test, offscreen.
-evok_test(panel_test LIBS evok Qt6::Test SOURCES panel_test.cpp indicator_test.cpp
-    timer_control_test.cpp)
+evok_test(panel_test LIBS evok Qt6::Test SOURCES panel_test.cpp indicator_test.cpp)
