@@ -226,6 +226,9 @@ void evaluate(const std::shared_ptr<Port>& p) {
         p->recheck = true;
         return;
     }
+    // Timer ticks that came due before these bytes count before the notification.
+    panelsvc::DeliverDueTicks();
+    if (!p->open || !p->notifying()) return; // a tick's callback closed the port or removed it
     int events = 0;
     if (p->newBytes) {
         if ((p->eventMask & kComEvRxCount) &&
@@ -236,9 +239,6 @@ void evaluate(const std::shared_ptr<Port>& p) {
     clearNews(*p);
     if (events == 0) return;
 
-    // Timer ticks that came due before these bytes count before the notification.
-    panelsvc::DeliverDueTicks();
-    if (!p->open || !p->notifying()) return; // a tick's callback closed the port or removed it
     const ComCallbackPtr callback = p->callback;
     void* const data = p->callbackData;
     const std::uint64_t takenBefore = p->taken;
