@@ -282,7 +282,8 @@ void WireControl(int h, Control& c) {
     }
     case Kind::Timer:
         // A tick that comes due while the timer's own callback runs (nested event processing)
-        // is dropped rather than run inside the running one.
+        // is dropped rather than run inside the running one. (A coalescing timer's ticks never
+        // nest: they wait for the running delivery and come after it, none dropped.)
         QObject::connect(static_cast<TimerControl*>(w), &TimerControl::tick, w,
                          [h, id, running = false]() mutable {
                              if (running) return;
