@@ -1,4 +1,5 @@
 #include "runtime/indicator.h"
+#include "runtime/show_pace.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -22,9 +23,9 @@ namespace {
 // A line edit keeps this many pixels between its text and its left and right edges.
 constexpr int kTextMargin = 2;
 
-// Indicators written since events were last processed. The live loop writes them between taking
-// a frame and sending its next request: their digits are laid out and drawn at the next event
-// processing, after the request has gone.
+// Indicators written since written values were last shown. The live loop writes them between
+// taking a frame and sending its next request: their digits are laid out and drawn when written
+// values are next shown, after the request has gone.
 std::vector<QPointer<Indicator>> written;
 
 // Indicators whose spin box is behind what they show, brought in step together by one timer: a
@@ -64,9 +65,7 @@ void Indicator::showValue(int value) {
     if (value == shown_) return;
     shown_ = value;
     if (std::find(written.begin(), written.end(), this) != written.end()) return;
-    if (written.empty())
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &Indicator::showWritten,
-                                  Qt::QueuedConnection);
+    if (written.empty()) ShowSoon(QCoreApplication::instance(), &Indicator::showWritten);
     written.emplace_back(this);
 }
 

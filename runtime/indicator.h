@@ -17,10 +17,10 @@ class Indicator : public QSpinBox {
 public:
     explicit Indicator(QWidget* parent = nullptr);
 
-    // Shows value (clamped to the range) from the next event processing on. The spin box's own
-    // value and text (value(), text(), what assistive tools read) follow at once while assistive
-    // tools are active, else within kBoxLagMs, together with every other indicator written
-    // meanwhile.
+    // Shows value (clamped to the range) when written values are next shown (show_pace.h). The
+    // spin box's own value and text (value(), text(), what assistive tools read) follow then
+    // while assistive tools are active, else within kBoxLagMs more, together with every other
+    // indicator written meanwhile.
     void showValue(int value);
     // The value shown, or about to be: the last one showValue or the spin box itself took.
     int shownValue() const { return shown_; }

@@ -15,6 +15,7 @@ target_sources(runtime PRIVATE
     opaque_backdrop.cpp
     picture.cpp
     indicator.cpp
+    show_pace.cpp
     dialogs.cpp
     testing.cpp
     panel_hooks.cpp

@@ -1,4 +1,5 @@
 #include "runtime/strip_chart.h"
+#include "runtime/show_pace.h"
 #include "runtime/strip_trace.h"
 #include "runtime/widget_support.h"
 
@@ -50,17 +51,14 @@ void StripChart::appendPoints(const std::vector<double>& points) {
     }
     while (points_.size() > keep)
         points_.pop_front();
-    // The trace takes the points at the next event processing: the live loop appends between
-    // taking a frame and asking for the next one, and should not be held up there.
+    // The trace takes the points when written values are next shown: the live loop appends
+    // between taking a frame and asking for the next one, and should not be held up there.
     if (!redrawQueued_) {
         redrawQueued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                redrawQueued_ = false;
-                redraw();
-            },
-            Qt::QueuedConnection);
+        ShowSoon(this, [this] {
+            redrawQueued_ = false;
+            redraw();
+        });
     }
 }
 

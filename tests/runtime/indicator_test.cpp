@@ -3,12 +3,15 @@
 // spin box's own value and text (what assistive tools read) must follow.
 #include "panel_test_support.h"
 #include "runtime/indicator.h"
+#include "runtime/show_pace.h"
 #include "tests/harness/operator.h"
 
+#include <QElapsedTimer>
 #include <QSpinBox>
 #include <QTest>
 
 #include <memory>
+#include <numeric>
 
 using namespace paneltest;
 using namespace evok;
@@ -27,31 +30,53 @@ std::unique_ptr<QSpinBox> SpinBoxLike(const QSpinBox* indicator, int value) {
     return box;
 }
 
+// Counts the paints a widget gets.
+struct Paints : QObject {
+    explicit Paints(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 class Indicators : public PanelFixture {};
 
 TEST_F(Indicators, LookLikeTheirSpinBoxAndItsValueFollows) {
+    constexpr int kShown = panelsvc::kShowLagMs + 20; // each value shown before the next
+    std::vector<int> fast(120);                       // written faster than they are drawn
+    std::iota(fast.begin(), fast.end(), 1);
     const struct {
         const char* what;
         bool onMain;
         int control;
-        std::vector<int> written;      // the last one is on screen
+        std::vector<int> written; // the last one is on screen
+        int everyMs;
         int attribute, attributeValue; // attribute 0: none
         int shown;
-    } rows[] = {{"first value", true, PANEL_VAL_NORMA, {812}, 0, 0, 812},
-                {"short value after a long one", true, PANEL_VAL_ADCCHA, {65535, 7}, 0, 0, 7},
-                {"above the range", true, PANEL_VAL_AMAX, {70000}, 0, 0, 65535},
-                {"dimmed", true, PANEL_VAL_T2, {123}, kAttrDimmed, 1, 123},
-                {"text colour", true, PANEL_IN0, {1}, kAttrTextColor, 0xFF0000, 1},
-                {"bold text", true, PANEL_VAL_DT, {4711}, kAttrTextBold, 1, 4711},
-                {"on the pop-up panel", false, POPUP_RINGINDEX, {101}, 0, 0, 101}};
+    } rows[] = {
+        {"first value", true, PANEL_VAL_NORMA, {812}, kShown, 0, 0, 812},
+        {"short value after a long one", true, PANEL_VAL_ADCCHA, {65535, 7}, kShown, 0, 0, 7},
+        {"above the range", true, PANEL_VAL_AMAX, {70000}, kShown, 0, 0, 65535},
+        {"dimmed", true, PANEL_VAL_T2, {123}, kShown, kAttrDimmed, 1, 123},
+        {"text colour", true, PANEL_IN0, {1}, kShown, kAttrTextColor, 0xFF0000, 1},
+        {"bold text", true, PANEL_VAL_DT, {4711}, kShown, kAttrTextBold, 1, 4711},
+        {"written every 5 ms", true, PANEL_VAL_T1, fast, 5, 0, 0, 120},
+        {"on the pop-up panel", false, POPUP_RINGINDEX, {101}, kShown, 0, 0, 101}};
     DisplayPanel(popup);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const int panel = row.onMain ? main : popup;
+        const Paints paints(CtrlWidget(panel, row.control));
+        QElapsedTimer clock;
+        clock.start();
         for (int value : row.written) {
             SetCtrlVal(panel, row.control, value);
-            Pump(); // each value painted before the next
+            QTest::qWait(row.everyMs);
         }
+        // Drawn at most once a gap; the last value soon after, though nothing follows it.
+        EXPECT_LE(paints.count, clock.elapsed() / panelsvc::kShowGapMs + 2);
+        QTest::qWait(kShown);
         if (row.attribute) SetCtrlAttribute(panel, row.control, row.attribute, row.attributeValue);
         Pump();
         auto* indicator = qobject_cast<QSpinBox*>(CtrlWidget(panel, row.control));

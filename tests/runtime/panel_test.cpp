@@ -4,6 +4,7 @@
 // clamped, no text beyond the caller's buffer); what it plots is what the charts show.
 #include "panel_test_support.h"
 #include "runtime/events.h"
+#include "tests/harness/operator.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -84,7 +85,7 @@ TEST_P(PanelInput, RaisesTheEventsInOrder) {
     EXPECT_EQ(EventsOf(main, c.control), c.events);
     for (const Event& e : recorded) // nothing else but the timer's ticks
         EXPECT_TRUE(e.control == c.control || e.control == PANEL_TIMER50MS) << e.control;
-    EXPECT_EQ(c.valueAfter < 0 ? -1 : Value(c.control), c.valueAfter);
+    EXPECT_EQ(c.valueAfter < 0 ? -1 : op::IntValue(main, c.control), c.valueAfter);
     EXPECT_TRUE(PanelWidget(main)->isVisible());
 }
 

@@ -69,12 +69,6 @@ protected:
         DiscardPanel(popup);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    // The control's value read back through the service.
-    int Value(int control) {
-        int v = -1;
-        EXPECT_EQ(GetCtrlVal(main, control, &v), 0) << "control " << control;
-        return v;
-    }
     int main = -1, popup = -1;
 };
 
