@@ -23,11 +23,6 @@ namespace {
 // A line edit keeps this many pixels between its text and its left and right edges.
 constexpr int kTextMargin = 2;
 
-// Indicators written since written values were last shown. The live loop writes them between
-// taking a frame and sending its next request: their digits are laid out and drawn when written
-// values are next shown, after the request has gone.
-std::vector<QPointer<Indicator>> written;
-
 // Indicators whose spin box is behind what they show, brought in step together by one timer: a
 // run of writes costs one wake-up every kBoxLagMs, not one per indicator.
 std::vector<QPointer<Indicator>> behind;
@@ -64,22 +59,15 @@ void Indicator::showValue(int value) {
     value = std::clamp(value, minimum(), maximum());
     if (value == shown_) return;
     shown_ = value;
-    if (std::find(written.begin(), written.end(), this) != written.end()) return;
-    if (written.empty()) ShowSoon(QCoreApplication::instance(), &Indicator::showWritten);
-    written.emplace_back(this);
-}
-
-void Indicator::showWritten() {
-    const std::vector<QPointer<Indicator>> due = std::move(written);
-    written.clear();
-    for (const QPointer<Indicator>& i : due) {
-        if (!i) continue;
-        i->adopt(i->shown_);
+    // The live loop writes between taking a frame and sending its next request: the digits are
+    // laid out and drawn when written values are next shown, after the request has gone.
+    ShowSoon(this, [this] {
+        adopt(shown_);
         if (QAccessible::isActive())
-            i->settle();
+            settle();
         else
-            SettleLater(i);
-    }
+            SettleLater(this);
+    });
 }
 
 void Indicator::settle() {

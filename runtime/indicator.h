@@ -36,7 +36,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    static void showWritten();
     void adopt(int value);
     void takeBox();
     int shown_ = 0;

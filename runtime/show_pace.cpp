@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -46,7 +47,9 @@ void ShowWaiting() {
 } // namespace
 
 void ShowSoon(QObject* owner, std::function<void()> show) {
-    waiting.push_back({owner, std::move(show)});
+    if (std::none_of(waiting.begin(), waiting.end(),
+                     [owner](const Waiting& w) { return w.owner == owner; }))
+        waiting.push_back({owner, std::move(show)});
     if (posted) return;
     const qint64 since = sinceShown.isValid() ? sinceShown.elapsed() : kShowLagMs;
     if (since >= kShowGapMs) {

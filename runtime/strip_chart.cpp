@@ -53,13 +53,7 @@ void StripChart::appendPoints(const std::vector<double>& points) {
         points_.pop_front();
     // The trace takes the points when written values are next shown: the live loop appends
     // between taking a frame and asking for the next one, and should not be held up there.
-    if (!redrawQueued_) {
-        redrawQueued_ = true;
-        ShowSoon(this, [this] {
-            redrawQueued_ = false;
-            redraw();
-        });
-    }
+    ShowSoon(this, [this] { redraw(); });
 }
 
 void StripChart::setScrollMode(int mode) {

@@ -70,7 +70,6 @@ private:
 
     QRect traceBox_;          // where the trace was drawn last (widget pixels)
     bool traceKnown_ = false; // ... and whether that is known
-    bool redrawQueued_ = false;
     bool picturesValid_ = false;
     QPixmap withoutTrace_, axesOnly_; // opaque; transparent but for the axes
     QVector<QRect> axisBands_;        // where the axes reach into the plot area
