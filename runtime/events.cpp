@@ -11,6 +11,9 @@
 #include <QStyleHints>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QEventLoop* mainLoop = nullptr;
@@ -21,6 +24,19 @@ int quitValue = 0;
 // pass sees it passed at most this late (the live loop's 2.0 s line time-out within 20 ms).
 constexpr int kWaitLimitMs = 15;
 std::uint64_t passes = 0;
+int depth = 0; // ProcessSystemEvents calls running now, one inside another
+// A waiting loop's own limit, and the depth its ProcessSystemEvents calls start from.
+struct {
+    double at = 0;
+    int depth = -1;
+} loopLimit;
+
+// How long a wait with nothing pending may last.
+int WaitMs() {
+    if (loopLimit.depth != depth) return kWaitLimitMs;
+    const double left = std::min(loopLimit.at - Timer(), 60.0);
+    return left > 0 ? static_cast<int>(std::ceil(left * 1000)) + 1 : kWaitLimitMs;
+}
 
 } // namespace
 
@@ -77,9 +93,14 @@ int ProcessSystemEvents() {
         Delay(kWaitLimitMs / 1000.0);
         return 0;
     }
+    const int waitMs = WaitMs();
     // Whatever ran, the caller sees every timer tick that has come due when this returns.
     struct Ticks {
-        ~Ticks() { panelsvc::DeliverDueTicks(); }
+        Ticks() { ++depth; }
+        ~Ticks() {
+            --depth;
+            panelsvc::DeliverDueTicks();
+        }
     } ticks;
     if (dispatcher->processEvents(QEventLoop::AllEvents)) return 0;
     // Nothing was pending: the dispatcher's own wait, which ends with the next event of any kind
@@ -90,13 +111,16 @@ int ProcessSystemEvents() {
         auto* timer = new QTimer; // lives as long as the program, like the application object
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(kWaitLimitMs);
         return timer;
     }();
-    bound->start();
+    bound->start(waitMs);
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     bound->stop();
     return 0;
+}
+
+void SetWaitLimit(double at) {
+    loopLimit = {at, at > 0 ? depth : -1};
 }
 
 std::uint64_t PumpPassCount() {

@@ -21,3 +21,10 @@ int QuitUserInterface(int value);
 // tests a time limit once per pass holds no core and sees its limit passed within 20 ms. Serial
 // data arriving on an open port ends the wait at once. Returns 0.
 int ProcessSystemEvents();
+
+// Tells the pump the Timer() value at which the calling waiting loop's own time limit runs out
+// (0: none). Until a millisecond after it, a wait of that loop's ProcessSystemEvents calls ends
+// with the next event only: the loop sees its limit passed within about a millisecond and wakes
+// no sooner. After it, and in loops nested in callbacks, the 15 ms bound holds. The loop sets it
+// whenever its limit moves and clears it when it ends.
+void SetWaitLimit(double at);

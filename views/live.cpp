@@ -172,6 +172,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
     RequestMeasurement(true);
 
     tstart = Timer();
+    SetWaitLimit(tstart + kLineTimeout); // the pump need not wake the loop before its time-out
     stop_flag = 0;
     graphrefresh = 0;
     do {
@@ -189,6 +190,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
             CopyVarsToPP(kPage0);
             tstart = Timer();
             SendFrame(kOrderMeasure, pp);
+            SetWaitLimit(tstart + kLineTimeout);
         }
         tdiff = Timer() - tstart;
         if (tdiff > kLineTimeout) {
@@ -198,6 +200,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
         }
         ProcessSystemEvents();
     } while (stop_flag == 0);
+    SetWaitLimit(0);
 
     rx_flag = 0;
     FlushLine();

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <QWidget>
 
 namespace evok {
 namespace {

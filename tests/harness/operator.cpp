@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace evok;
+
 namespace op {
 
 namespace {
@@ -168,18 +170,13 @@ std::string Status() {
     return TextValue(evok::panelHandle, evok::PANEL_STATUS);
 }
 
-} // namespace op
-
-namespace op {
 
 ParameterSet ParameterVariables() {
-    using namespace evok;
     return {powerA, thd1,     thd2,     triglvlA, deltaT,  polarity, hold,   average,
             hwmode, evalmode, trigmode, outmode,  anamode, sdelay,   maxmode};
 }
 
 ParameterSet ParameterFields() {
-    using namespace evok;
     const int ids[15] = {PANEL_NUM_POWERA, PANEL_NUM_THRESHOLD1, PANEL_NUM_THRESHOLD2,
                          POPUP_TRIGLVLA,   PANEL_NUM_DELTAT,     POPUP_POLARITY,
                          POPUP_HOLD,       POPUP_AVERAGE,        PANEL_HWMODE,

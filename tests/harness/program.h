@@ -8,7 +8,6 @@
 #include "sim/scripted_peer.h"
 #include "sim/simulator.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>

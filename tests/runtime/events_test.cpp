@@ -1,5 +1,6 @@
 // The event pump: one call waits for the next event of any kind and runs it, with nothing pending
-// it waits out its bound instead of spinning, and arriving serial data wakes it at once.
+// it waits out its bound (or the calling loop's own limit) instead of spinning, and arriving
+// serial data wakes it at once.
 #include "serial_test_peer.h"
 
 #include <QTimer>
@@ -9,36 +10,47 @@
 #include <atomic>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 using namespace serial_test;
 
 namespace {
 
-// Rows: what comes after 5 ms (null: nothing, and the call returns after its bound): a timer that
-// comes due, an event posted by another thread.
-TEST(ProcessSystemEvents, WaitEndsWithTheNextEventOfAnyKindAndRunsIt) {
+TEST(ProcessSystemEvents, WaitEndsWithTheNextEventOfAnyKindOrItsLimitAndRunsIt) {
     QObject context;
     bool ran = false;
-    const std::function<void()> rows[] = {
-        [&] { QTimer::singleShot(5, Qt::PreciseTimer, &context, [&] { ran = true; }); },
-        [&] {
-            std::thread([&] {
-                Delay(0.005);
-                QMetaObject::invokeMethod(
-                    &context, [&] { ran = true; }, Qt::QueuedConnection);
-            }).detach();
-        },
-        nullptr};
-    for (const auto& row : rows) {
+    const auto in5ms = [&](std::function<void()> fn) {
+        QTimer::singleShot(5, Qt::PreciseTimer, &context, [&ran, fn] { fn(), ran = true; });
+    };
+    const auto postedIn5ms = [&] {
+        std::thread([&] {
+            Delay(0.005);
+            QMetaObject::invokeMethod(
+                &context, [&] { ran = true; }, Qt::QueuedConnection);
+        }).detach();
+    };
+    // Rows: what, what comes after 5 ms (null: nothing), the loop's own limit (0: none), the least
+    // and the most the call takes (s).
+    const std::tuple<const char*, std::function<void()>, double, double, double> rows[] = {
+        {"a timer comes due", [&] { in5ms([] {}); }, 0, 0.004, 0.020},
+        {"another thread posts an event", postedIn5ms, 0, 0.004, 0.020},
+        {"nothing: the bound", nullptr, 0, 0.004, 0.020},
+        {"nothing: the loop's own limit", nullptr, 0.05, 0.050, 0.056},
+        {"a callback waits inside: its bound", [&] { in5ms([] { ProcessSystemEvents(); }); }, 0.05,
+         0.015, 0.040}};
+    for (const auto& [what, comes, limit, least, most] : rows) {
+        SCOPED_TRACE(what);
         ran = false;
         pumpFor(0.05); // nothing left pending from before
-        if (row) row();
+        if (comes) comes();
         const double t0 = Timer();
+        if (limit > 0) SetWaitLimit(t0 + limit);
         ProcessSystemEvents();
         const double took = Timer() - t0;
-        EXPECT_EQ(ran, row != nullptr);
-        EXPECT_GE(took, 0.004);
-        EXPECT_LT(took, 0.020) << "the wait's bound";
+        SetWaitLimit(0);
+        EXPECT_EQ(ran, comes != nullptr);
+        EXPECT_GE(took, least);
+        EXPECT_LT(took, most);
     }
 }
 

@@ -9,7 +9,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEventLoop>
-#include <QImage>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
