@@ -21,6 +21,7 @@ struct Waiting {
 std::vector<Waiting> waiting;
 QElapsedTimer sinceShown; // invalid until the first show
 bool posted = false;      // a show is queued for the next event processing
+int gapMs = kShowGapMs;
 
 void ShowWaiting();
 
@@ -52,13 +53,17 @@ void ShowSoon(QObject* owner, std::function<void()> show) {
         waiting.push_back({owner, std::move(show)});
     if (posted) return;
     const qint64 since = sinceShown.isValid() ? sinceShown.elapsed() : kShowLagMs;
-    if (since >= kShowGapMs) {
+    if (since >= gapMs) {
         posted = true;
         Lag()->stop();
         QMetaObject::invokeMethod(QCoreApplication::instance(), &ShowWaiting, Qt::QueuedConnection);
     } else if (!Lag()->isActive()) {
         Lag()->start(static_cast<int>(kShowLagMs - since));
     }
+}
+
+void SetShowGap(int ms) {
+    gapMs = ms;
 }
 
 } // namespace panelsvc

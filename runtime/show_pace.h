@@ -24,4 +24,7 @@ inline constexpr int kShowGapMs = 90;
 // The longest a written value waits for its picture when no further write follows.
 inline constexpr int kShowLagMs = 150;
 
+// Another gap than kShowGapMs (0: none), for measuring.
+void SetShowGap(int gapMs);
+
 } // namespace panelsvc

@@ -2,6 +2,7 @@
 // (The file-dialog seam lives beside the dialog in dialogs.cpp.)
 #include "runtime/testing.h"
 #include "runtime/panel_internal.h"
+#include "runtime/show_pace.h"
 #include "runtime/strip_chart.h"
 #include "runtime/widget_support.h"
 #include "runtime/xy_graph.h"
@@ -11,6 +12,10 @@ using namespace panelsvc;
 QWidget* PanelWidget(int panel) {
     Panel* p = FindPanel(panel);
     return p ? p->window.data() : nullptr;
+}
+
+void SetShowGapForTesting(int gapMs) {
+    SetShowGap(gapMs);
 }
 
 QWidget* CtrlWidget(int panel, int control) {

@@ -32,6 +32,10 @@ void SetProgramDirectoryForTesting(const std::string& directory);
 QWidget* PanelWidget(int panel);
 QWidget* CtrlWidget(int panel, int control);
 
+// Written values reach the screen at most once in gapMs (the program's own pace when never
+// called); 0 draws every write: for measuring what drawing one frame costs.
+void SetShowGapForTesting(int gapMs);
+
 // The frame monitor's window while it exists (opened once and not closed by CloseFrameMonitor).
 QWidget* FrameMonitorWindow();
 
