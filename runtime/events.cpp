@@ -20,8 +20,8 @@ QEventLoop* mainLoop = nullptr;
 bool quitPending = false;
 int quitValue = 0;
 
-// The longest the pump waits when nothing is pending: a loop that tests its time limit once per
-// pass sees it passed at most this late (the live loop's 2.0 s line time-out within 20 ms).
+// The longest the pump waits when nothing is pending, unless the loop has told its own limit: a
+// loop that tests its time limit once per pass sees it passed at most this late.
 constexpr int kWaitLimitMs = 15;
 std::uint64_t passes = 0;
 int depth = 0; // ProcessSystemEvents calls running now, one inside another

@@ -17,9 +17,10 @@ int QuitUserInterface(int value);
 
 // Runs all pending events (callbacks, timer ticks, serial notifications, operator input, posted
 // events) and returns. When nothing is pending it waits for the next event of any kind and runs
-// it before returning, or returns after at most 15 ms when none comes: a loop that calls it and
-// tests a time limit once per pass holds no core and sees its limit passed within 20 ms. Serial
-// data arriving on an open port ends the wait at once. Returns 0.
+// it before returning, or returns after at most 15 ms when none comes (or at the calling loop's
+// own limit, see SetWaitLimit): a loop that calls it and tests a time limit once per pass holds no
+// core and sees its limit passed within 20 ms. Serial data arriving on an open port ends the wait
+// at once. Returns 0.
 int ProcessSystemEvents();
 
 // Tells the pump the Timer() value at which the calling waiting loop's own time limit runs out
