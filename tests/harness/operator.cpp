@@ -170,7 +170,6 @@ std::string Status() {
     return TextValue(evok::panelHandle, evok::PANEL_STATUS);
 }
 
-
 ParameterSet ParameterVariables() {
     return {powerA, thd1,     thd2,     triglvlA, deltaT,  polarity, hold,   average,
             hwmode, evalmode, trigmode, outmode,  anamode, sdelay,   maxmode};
