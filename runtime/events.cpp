@@ -94,14 +94,15 @@ int ProcessSystemEvents() {
         return 0;
     }
     const int waitMs = WaitMs();
-    // Whatever ran, the caller sees every timer tick that has come due when this returns.
-    struct Ticks {
-        Ticks() { ++depth; }
-        ~Ticks() {
+    // This pass counts in the depth while it runs; whatever ran, the caller sees every timer tick
+    // that has come due when it returns.
+    struct Pass {
+        Pass() { ++depth; }
+        ~Pass() {
             --depth;
             panelsvc::DeliverDueTicks();
         }
-    } ticks;
+    } pass;
     if (dispatcher->processEvents(QEventLoop::AllEvents)) return 0;
     // Nothing was pending: the dispatcher's own wait, which ends with the next event of any kind
     // (serial data through its notifier, operator input, the window system, a timer, a posted
