@@ -16,6 +16,7 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace serial_detail {
 
@@ -63,39 +64,15 @@ bool refusedByPty(int err) {
     return err == EINVAL || err == ENOTTY || err == ENOTSUP;
 }
 
+// The rates a line can be set to.
 speed_t speedFor(long baud) {
-    switch (baud) {
-    case 110:
-        return B110;
-    case 300:
-        return B300;
-    case 600:
-        return B600;
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    case 460800:
-        return B460800;
-    case 921600:
-        return B921600;
-    default:
-        return B0;
-    }
+    static constexpr std::pair<long, speed_t> kSpeeds[] = {
+        {110, B110},       {300, B300},       {600, B600},       {1200, B1200},    {2400, B2400},
+        {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},  {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600}};
+    for (const auto& [rate, speed] : kSpeeds)
+        if (rate == baud) return speed;
+    return B0;
 }
 
 timespec toTimespec(double seconds) {

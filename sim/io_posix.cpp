@@ -29,23 +29,6 @@ namespace {
     throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-speed_t speedOf(unsigned baud) {
-    switch (baud) {
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B19200;
-    }
-}
-
 } // namespace
 
 void setNonBlocking(int fd) {
@@ -54,6 +37,12 @@ void setNonBlocking(int fd) {
 }
 
 int openSerialDevice(const std::string& path, unsigned baud) {
+    // The controller's line has one speed; anything else is refused, never quietly replaced.
+    if (baud != kLineBaud) {
+        errno = EINVAL;
+        fail("the controller's line runs at " + std::to_string(kLineBaud) + " baud, not " +
+             std::to_string(baud));
+    }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fail("cannot open " + path);
     termios tio{};
@@ -69,8 +58,8 @@ int openSerialDevice(const std::string& path, unsigned baud) {
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, speedOf(baud));
-    cfsetospeed(&tio, speedOf(baud));
+    cfsetispeed(&tio, B19200);
+    cfsetospeed(&tio, B19200);
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
         const int e = errno;
         close(fd);

@@ -12,7 +12,8 @@ namespace sim::posix {
 void setNonBlocking(int fd);
 
 // Opens a serial device raw, 8N1 at the given baud rate, no flow control, non-blocking, and
-// empties its queues. Throws std::runtime_error with the device and the reason on failure.
+// empties its queues. Throws std::runtime_error with the device and the reason on failure (a baud
+// rate other than the line's 19200 among them).
 int openSerialDevice(const std::string& path, unsigned baud);
 
 // A pipe that wakes a thread sleeping in waitReadable().
