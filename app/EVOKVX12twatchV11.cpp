@@ -58,7 +58,7 @@ void InitVars() {
     SetGraphCursor(panelHandle, PANEL_GRAPH_DATA, 1, 1.0, 1.0);
     SetGraphCursor(panelHandle, PANEL_GRAPH_DATA, 2, 1.0, 1.0);
     CopyText(szSoftname, "E-VOK-VX12-Trace-Watch");
-    CopyText(szSoftversion, "V1.1");
+    CopyText(szSoftversion, "V" EVOK_VERSION);
     ShowLogo(kBrandVariant);
     ShowStatus(szStatus);
     SetCtrlAttribute(panelHandle, PANEL_NUM_POWERA, kAttrVisible, 1);

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (std::strcmp(argv[1], "--version") == 0) {
-            std::puts("1.1");
+            std::puts(EVOK_VERSION);
             return 0;
         }
         std::fprintf(stderr, "evok-vx12-trace-watch: unknown argument '%s'\n%s", argv[1], kUsage);

@@ -47,7 +47,7 @@ Faults (probabilities P from 0 to 1, per reply, reproducible from the seed):
 Other:
   --verbose              log every request and reply to standard error
   --help                 show this text
-  --version              show the version (1.1)
+  --version              show the version
 )";
 
 struct Args {
@@ -200,7 +200,7 @@ private:
 int main(int argc, char** argv) {
     const Args args = parse(argc, argv);
     if (args.version) {
-        std::cout << "1.1\n";
+        std::cout << EVOK_VERSION << '\n';
         return 0;
     }
     if (args.help) {

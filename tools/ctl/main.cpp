@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
             return ctl::kExitDone;
         }
         if (arg == "--version") {
-            std::printf("evok-vx12-ctl %s\n", EVOK_CTL_VERSION);
+            std::printf("evok-vx12-ctl %s\n", EVOK_VERSION);
             return ctl::kExitDone;
         }
         if ((arg == "--port" || arg == "--com") && i + 1 >= argc)
