@@ -2,6 +2,8 @@
 // para II toggle. The shared state they set up is in ground/state.h.
 #pragma once
 
+#include "runtime/panel.h"
+
 #include "ground/state.h"
 
 namespace evok {
@@ -21,11 +23,9 @@ void ShutDown();
 // Start-up values, file names, header, panel values, histories and arrays.
 void InitVars();
 
-int CC_PANEL(int panel, int event, void* callbackData, int eventData1, int eventData2);
-int CC_POPUP(int panel, int event, void* callbackData, int eventData1, int eventData2);
-int CC_TOGBTNparaII(int panel, int control, int event, void* callbackData, int eventData1,
-                    int eventData2);
-int CC_DropDCom(int panel, int control, int event, void* callbackData, int eventData1,
-                int eventData2);
+PanelCallback CC_PANEL;
+PanelCallback CC_POPUP;
+CtrlCallback CC_TOGBTNparaII;
+CtrlCallback CC_DropDCom;
 
 } // namespace evok

@@ -2,6 +2,8 @@
 // firmware text), the page read, and the teach, reset and refresh commands that read page 0 back.
 #pragma once
 
+#include "runtime/panel.h"
+
 namespace evok {
 
 // Opens port, proves the line with the echo check and, on a good echo, reads both parameter pages
@@ -17,11 +19,8 @@ void PushGET(int target, unsigned short page);
 // otherwise (the status line says which wait ran out).
 int RunCommand(int orderCode);
 
-int CC_ButtonTeach(int panel, int control, int event, void* callbackData, int eventData1,
-                   int eventData2);
-int CC_ButtonReset(int panel, int control, int event, void* callbackData, int eventData1,
-                   int eventData2);
-int CC_ButtonRefresh(int panel, int control, int event, void* callbackData, int eventData1,
-                     int eventData2);
+CtrlCallback CC_ButtonTeach;
+CtrlCallback CC_ButtonReset;
+CtrlCallback CC_ButtonRefresh;
 
 } // namespace evok

@@ -1,21 +1,18 @@
 // Parameter transfer between the panels and the controller's RAM or EEPROM or a parameter file.
 #pragma once
 
+#include "runtime/panel.h"
+
 namespace evok {
 
 constexpr const char* kParaFileName = "VX12para.cfg";
 constexpr int kParaFileValues = 32; // page 0 then page 1
 
-int CC_RBTRam(int panel, int control, int event, void* callbackData, int eventData1,
-              int eventData2);
-int CC_RBTEeprom(int panel, int control, int event, void* callbackData, int eventData1,
-                 int eventData2);
-int CC_RBTFile(int panel, int control, int event, void* callbackData, int eventData1,
-               int eventData2);
-int CC_BTNSend(int panel, int control, int event, void* callbackData, int eventData1,
-               int eventData2);
-int CC_BTNGet(int panel, int control, int event, void* callbackData, int eventData1,
-              int eventData2);
+CtrlCallback CC_RBTRam;
+CtrlCallback CC_RBTEeprom;
+CtrlCallback CC_RBTFile;
+CtrlCallback CC_BTNSend;
+CtrlCallback CC_BTNGet;
 
 // Writes the parameter variables to the controller's RAM or EEPROM (pageTarget): page 0, a pause
 // of 0.1 s, page 1. Returns 1 when both frames were written whole, 0 otherwise.

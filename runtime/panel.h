@@ -68,10 +68,13 @@ enum DataType : int {
     kTypeUInt = 7,
 };
 
-using PanelCallbackPtr = int (*)(int panel, int event, void* callbackData, int eventData1,
-                                 int eventData2);
-using CtrlCallbackPtr = int (*)(int panel, int control, int event, void* callbackData,
-                                int eventData1, int eventData2);
+// The callbacks' types. A header declares its callbacks through them (`CtrlCallback CC_BTNRun;`),
+// so that the argument list is written once.
+using PanelCallback = int(int panel, int event, void* callbackData, int eventData1, int eventData2);
+using CtrlCallback = int(int panel, int control, int event, void* callbackData, int eventData1,
+                         int eventData2);
+using PanelCallbackPtr = PanelCallback*;
+using CtrlCallbackPtr = CtrlCallback*;
 
 // One entry of the callback table: a name that panel descriptions may use, and either a panel or
 // a control callback.

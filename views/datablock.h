@@ -2,6 +2,8 @@
 // buffer) drawn in the XY graph with reference or threshold lines and two cursors.
 #pragma once
 
+#include "runtime/panel.h"
+
 #include "link/com232.h"
 
 namespace evok {
@@ -21,13 +23,9 @@ void PlotDATACurve(const unsigned short* data, const unsigned short* first,
 // number of blocks received.
 int ReadDataBlocks(int source, bool showLineOk);
 
-int CC_BTNData(int panel, int control, int event, void* callbackData, int eventData1,
-               int eventData2);
-int CC_BTNGetData(int panel, int control, int event, void* callbackData, int eventData1,
-                  int eventData2);
-int CC_NUM_Threshold1(int panel, int control, int event, void* callbackData, int eventData1,
-                      int eventData2);
-int CC_NUM_Threshold2(int panel, int control, int event, void* callbackData, int eventData1,
-                      int eventData2);
+CtrlCallback CC_BTNData;
+CtrlCallback CC_BTNGetData;
+CtrlCallback CC_NUM_Threshold1;
+CtrlCallback CC_NUM_Threshold2;
 
 } // namespace evok

@@ -3,6 +3,8 @@
 // closes, or the line stays silent for 2.0 s.
 #pragma once
 
+#include "runtime/panel.h"
+
 namespace evok {
 
 constexpr int kHistoryLen = 100;
@@ -38,13 +40,9 @@ void FillarrayNORM(int tolerance, int reference, int level);
 void PlotRAWValues();
 void PlotNORMValues(double* history);
 
-int CC_BTNRun(int panel, int control, int event, void* callbackData, int eventData1,
-              int eventData2);
-int CC_BTNStop(int panel, int control, int event, void* callbackData, int eventData1,
-               int eventData2);
-int CC_RNGGraphSource(int panel, int control, int event, void* callbackData, int eventData1,
-                      int eventData2);
-int CC_Timer50ms(int panel, int control, int event, void* callbackData, int eventData1,
-                 int eventData2);
+CtrlCallback CC_BTNRun;
+CtrlCallback CC_BTNStop;
+CtrlCallback CC_RNGGraphSource;
+CtrlCallback CC_Timer50ms;
 
 } // namespace evok
