@@ -39,18 +39,8 @@ void InstallCompanions() {
 } // namespace
 
 void InitVars() {
-    SetParameterDefaults();
-    ref10Bit = 2048;
-    tol10Bit = 512;
-    com = 1;
-    sync = kSyncWord;
-    order = kOrderAtStart;
-    target = RAM;
-    type = 1;
-    rx_flag = 1;
-    stop_flag = 1;
-    ttick = 0;
-    CopyText(szStatus, "InitVars");
+    SetStartValues();
+    CopyText(szStatus, kTextInitVars);
     CopyText(recfile_name, kRecordFileName);
     CopyText(file_name, kParaFileName);
     MakePathname(proj_dir, kRecordFileName, recfile_name, sizeof recfile_name);
@@ -145,7 +135,7 @@ int CC_DropDCom(int, int, int event, void*, int, int) {
     if (event != kEvCommit && event != kEvValueChanged) return 0;
     CloseLine();
     GetCtrlVal(panelHandle, PANEL_DROPDCOM, &com);
-    ShowStatus("Init COM-Port ...");
+    ShowStatus(kTextInitComPort);
     InitRS232(com);
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "runtime/testing.h"
 #include "tests/harness/operator.h"
@@ -152,7 +153,7 @@ int Child(double seconds, bool paced) {
         QTimer::singleShot(500, [sim] { kill(sim, SIGSTOP); });
         op::Click(panelHandle, PANEL_BTNRUN);
         kill(sim, SIGCONT);
-        timeouts.push_back(bench::StatusText() == "Timeout RS232-Line!" ? tdiff : -1);
+        timeouts.push_back(bench::StatusText() == kTextLineTimeout ? tdiff : -1);
         bench::RunMainLoop(0.3); // the late reply arrives and is dropped
     }
     bench::Report1("timeout", timeouts);

@@ -15,6 +15,7 @@
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/testing.h"
@@ -101,17 +102,13 @@ int TransactionsChild(int repeat) {
         std::function<void()> prepare, run;
     };
     const std::vector<Action> actions = {
-        {"get", "Parameter-frame received! - Line Ok!", nullptr,
-         [] { op::Click(panelHandle, PANEL_BTN14); }},
-        {"send", "Transmit para Ok!", nullptr, [] { op::Click(panelHandle, PANEL_BTNSEND); }},
-        {"data0", "Data[64] block received!",
-         [] { op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0); },
+        {"get", kTextParaReceived, nullptr, [] { op::Click(panelHandle, PANEL_BTN14); }},
+        {"send", kTextTransmitOk, nullptr, [] { op::Click(panelHandle, PANEL_BTNSEND); }},
+        {"data0", kTextBlockReceived, [] { op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0); },
          [] { op::Click(panelHandle, PANEL_BTNDATA); }},
-        {"data1", "Data[64] block received!",
-         [] { op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 1); },
+        {"data1", kTextBlockReceived, [] { op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 1); },
          [] { op::Click(panelHandle, PANEL_BTNDATA); }},
-        {"ring", "Data[64] block received!", nullptr,
-         [] { op::Click(panelPopUp, POPUP_BTNGETDATA); }},
+        {"ring", kTextBlockReceived, nullptr, [] { op::Click(panelPopUp, POPUP_BTNGETDATA); }},
     };
     for (const Action& action : actions) {
         std::vector<double> times;

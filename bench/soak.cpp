@@ -14,6 +14,7 @@
 #include "app/shell.h"
 #include "bench/support/usage.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "link/trace.h"
 #include "params/paramset.h"
@@ -49,10 +50,8 @@ using namespace evok;
 constexpr double kPage = 1.5, kWrite = 2.0, kBlock = 1.5, kCommand = 1.5;
 constexpr double kThinkTime = 0.3; // seconds between two of the operator's actions
 
-const std::string kGot = "Parameter-frame received! - Line Ok!",
-                  kBlockOk = "Data[64] block received!";
-const std::set<std::string> kBlockFailed = {"Timeout-RS-232 while reading 64 data-words!",
-                                            "Waiting for Data[64] ..."};
+const std::string kGot = kTextParaReceived, kBlockOk = kTextBlockReceived;
+const std::set<std::string> kBlockFailed = {kTextBlockTimeout, kTextWaitingBlock};
 
 constexpr const char* kPortChange = "Port change";
 
@@ -181,22 +180,21 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
     const double get = 2 * kPage + 2 * kWrite, send = 0.1 + 2 * kWrite;
     const double curve = kPage + 2 * kBlock + 3 * kWrite, ring = kPage + 4 * kBlock + 5 * kWrite;
     const double cmd = kCommand + kPage + 2 * kWrite;
-    const std::set<std::string> getFailed = {"Waiting for parameter-frame ...", "Receive..."};
-    const std::set<std::string> sendFailed = {"Transmit...", "Transmit para1 Ok!"};
-    const std::set<std::string> cmdFailed = {"Timeout RS-232!!", "Waiting for parameter-frame ...",
-                                             "Line Ok!", "New setpoint value teached!",
-                                             "Teach new Reference-Value ..."};
+    const std::set<std::string> getFailed = {kTextWaitingPara, kTextReceive};
+    const std::set<std::string> sendFailed = {kTextTransmit, kTextTransmitPage0};
+    const std::set<std::string> cmdFailed = {kTextCommandTimeout, kTextWaitingPara, kTextLineOk,
+                                             kTextTeached, kTextTeachClicked};
     // Stopped before the line timeout: no frame came, or nothing could be sent.
-    add("Run/Stop", 2.0 + 2 * kWrite, true, {"Line Ok!"},
-        {"Timeout RS232-Line!", "Line Ok! (no frame drawn)", "(status unchanged)"},
+    add("Run/Stop", 2.0 + 2 * kWrite, true, {kTextLineOk},
+        {kTextLineTimeout, "Line Ok! (no frame drawn)", "(status unchanged)"},
         [this] { return runLive(); });
     add("Get RAM", get, true, {kGot}, getFailed,
         [this] { return getParameters(PANEL_RBTRAM, RAM, false); });
     add("Get EEPROM", get, true, {kGot}, getFailed,
         [this] { return getParameters(PANEL_RBTEEPROM, EEPROM, true); });
-    add("Send RAM", send, true, {"Transmit para Ok!"}, sendFailed,
+    add("Send RAM", send, true, {kTextTransmitOk}, sendFailed,
         [this] { return sendParameters(PANEL_RBTRAM, RAM, false); });
-    add("Send EEPROM", send, true, {"Transmit para Ok!"}, sendFailed,
+    add("Send EEPROM", send, true, {kTextTransmitOk}, sendFailed,
         [this] { return sendParameters(PANEL_RBTEEPROM, EEPROM, true); });
     add("Data raw", curve, true, {kBlockOk}, kBlockFailed, data(0));
     add("Data normalised", curve, true, {kBlockOk}, kBlockFailed, data(1));
@@ -214,16 +212,15 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
     // A firmware reply of the wrong length leaves the text of an earlier step standing: the echo
     // check's, a parameter page's time-out or the firmware wait's own; or the port did not open.
     std::set<std::string> portFailed = kOpenErrors;
-    portFailed.insert({"Timeout < 36 Bytes", "read error - not sync byte 0xAA!",
-                       "Error reading firmware-info!", "Echo Check - Line Ok!", "Timeout-RS-232...",
-                       "Timeout - reading firmware info!", "Init COM-Port ..."});
+    portFailed.insert({kTextEchoShort, kTextEchoWrong, kTextFirmwareError, kTextEchoOk,
+                       kTextFrameTimeout, kTextFirmwareTimeout, kTextInitComPort});
     add(kPortChange, 0.05 + 2.0 + 2 * kPage + 2.0 + 4 * kWrite, true, {}, portFailed, [this] {
         port_ = port_ == 1 ? 2 : 1;
         op::SelectRing(panelHandle, PANEL_DROPDCOM, port_);
         status_ = op::Status();
         return line_->plugged() && status_ == line_->sim().model().firmware();
     });
-    add("File save", 0.5, false, {"Transmit..."}, {}, [this] {
+    add("File save", 0.5, false, {kTextTransmit}, {}, [this] {
         selectTarget(PANEL_RBTFILE, DATFILE);
         QueueFileSelectAnswer(2, cfg_);
         press(panelHandle, PANEL_BTNSEND);
@@ -232,17 +229,17 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
         savedPower_ = powerA;
         return true;
     });
-    add("File load", 0.5, false, {"Receive..."}, {}, [this] {
+    add("File load", 0.5, false, {kTextReceive}, {}, [this] {
         selectTarget(PANEL_RBTFILE, DATFILE);
         QueueFileSelectAnswer(1, cfg_);
         legit_[0].insert(1);
         op::EnterNumber(panelHandle, PANEL_NUM_POWERA, 1);
         press(panelHandle, PANEL_BTN14);
-        if (!cfgSaved_) return status_ == "Error reading parameter-file - not loaded!";
+        if (!cfgSaved_) return status_ == kTextParaFileNotLoaded;
         if (powerA != savedPower_)
             error("parameter file loaded Power A " + std::to_string(powerA) + ", saved " +
                   std::to_string(savedPower_));
-        return status_ == "Receive..." && powerA == savedPower_;
+        return status_ == kTextReceive && powerA == savedPower_;
     });
     add("Record store", 0.5, false, {}, {}, [this] {
         showParaII(true);
@@ -442,8 +439,8 @@ bool Soak::runLive() {
     press(panelHandle, PANEL_BTNRUN);
     stop.stop();
     const bool drawn = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW) > before;
-    const bool ok = status_ == "Line Ok!" && drawn;
-    if (status_ == "Line Ok!" && !drawn) status_ = "Line Ok! (no frame drawn)";
+    const bool ok = status_ == kTextLineOk && drawn;
+    if (status_ == kTextLineOk && !drawn) status_ = "Line Ok! (no frame drawn)";
     // Stopped before the line timeout on a line that took no request: the status is left as it was.
     if (!ok && status_ == statusBefore) status_ = "(status unchanged)";
     // A live loop that ended by itself leaves Data dimmed until the operator presses Stop.
@@ -473,7 +470,7 @@ bool Soak::sendParameters(int radio, int value, bool eeprom) {
     legit_[0].insert(static_cast<unsigned short>(power));
     op::EnterNumber(panelHandle, PANEL_NUM_POWERA, power);
     press(panelHandle, PANEL_BTNSEND);
-    if (status_ != "Transmit para Ok!") return false;
+    if (status_ != kTextTransmitOk) return false;
     if (kind_ == kClean) {
         // Nothing lost: the controller holds what was sent once its bytes have crossed.
         op::Pump(0.1);

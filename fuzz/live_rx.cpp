@@ -246,7 +246,7 @@ void parameterRead(const std::vector<std::uint8_t>& bytes, unsigned short page) 
     }
     FUZZ_CHECK(GetInQLen(com) == 0, "bytes left queued after the read");
     // The next input starts from the start-up parameters.
-    SetParameterDefaults();
+    SetStartValues();
     rx_flag = 0;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "params/paramset.h"
 #include "params/transfer.h"
 #include "runtime/files.h"
@@ -24,7 +25,7 @@ using namespace evok;
 
 namespace {
 
-constexpr const char* kRejected = "Error reading parameter-file - not loaded!";
+constexpr const char* kRejected = kTextParaFileNotLoaded;
 constexpr const char* kBefore = "fuzz: before the load";
 
 std::array<unsigned short*, 15> parameters() {

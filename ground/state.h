@@ -2,6 +2,7 @@
 // buffers and the status line. Every folder above may include this; it includes nothing of them.
 #pragma once
 
+#include "ground/status_texts.h"
 #include "runtime/files.h"
 
 #include <cstddef>

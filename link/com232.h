@@ -3,6 +3,8 @@
 // transactions with the controller.
 #pragma once
 
+#include "link/line.h"
+
 namespace evok {
 
 // ---- Protocol vocabulary ----------------------------------------------------------------------
@@ -76,8 +78,8 @@ unsigned short RxDataWord(int i);
 extern int rx_flag;          // 1: a frame was decoded since the flag was cleared
 extern int graphrefresh;     // 1: a frame waits to be drawn by the live loop
 extern unsigned short ttick; // 50 ms ticks since the last frame
-extern int ret;              // result of the last frame wait (and of the record-file dialog)
-extern double tstart, tdiff; // start of the current wait, seconds elapsed since
+extern int ret;              // result of the last frame wait: 1 a frame came, 0 timed out
+extern double tstart, tdiff; // start of the current wait, seconds elapsed since (WaitReply)
 extern char szVersion[64];   // firmware text, at most 32 characters
 // Data blocks land here at their offset; after a ring-buffer read words 0-254 are the ring's
 // values and word 255 its actual index.
@@ -94,9 +96,10 @@ int OpenLine(int port);
 // graphrefresh; discards whatever followed the frame.
 void RX_Receive_Function(int port, int events, void* data);
 
-// Waits up to 1.5 s for rx_flag, processing events. Returns 1 when a frame came in time, 0 after
-// the time limit (szStatus then holds "Timeout-RS-232...").
-int WaitRxFull();
+// The frame wait: up to 1.5 s for a frame, processing events (WaitReply). kWaitReplied when the
+// reply to the request written last came, kWaitTakenByOther when the frame answered a request
+// made during the wait, kWaitTimedOut (0) after the limit: szStatus then holds kTextFrameTimeout.
+WaitOutcome WaitRxFull();
 
 // Echo check: sends pp as it is (the caller fills it with the page-0 words) with order 5, reads
 // the reply directly after 0.05 s. 1 when the reply's data word 0 is kAckWord, 0 otherwise; the

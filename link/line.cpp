@@ -6,12 +6,16 @@
 #include "ground/state.h"
 #include "link/com232.h"
 #include "link/trace.h"
+#include "runtime/events.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
 
 #include <algorithm>
 
 namespace evok {
+
+int ret;
+double tstart, tdiff;
 
 namespace {
 
@@ -21,12 +25,17 @@ constexpr double kSettlePoll = 0.0005;
 // A frame's time on the wire: 36 bytes of 10 bits at 19200 baud.
 constexpr double kFrameWireTime = kFrameBytes * 10 / 19200.0;
 
-int owedBytes = 0;      // bytes of the reply that the last request still awaits, 0: none
-double requestTime = 0; // when that request was written
-double sentAt = 0;      // when everything written so far has left the port
-int requests = 0;       // requests awaiting a reply written so far
-int answered = -1;      // the request that the frame taken last answers
-int lastRequest = 0;    // the order of the last request that awaits a reply: names its reply
+int owedBytes = 0;         // bytes of the reply that the last request still awaits, 0: none
+double requestTime = 0;    // when that request was written
+double sentAt = 0;         // when everything written so far has left the port
+int requests = 0;          // requests awaiting a reply written so far
+int answered = -1;         // the request that the frame taken last answers
+int lastRequest = 0;       // the order of the last request that awaits a reply: names its reply
+int stoppableRequest = -1; // the request a stoppable wait awaits now, -1: none runs
+
+// A direct read's wait polls the queue length; a short pause per pass keeps it from holding a
+// core for the whole time limit.
+constexpr double kPollPause = 0.0005;
 
 // Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
 // none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
@@ -125,12 +134,46 @@ void ReplyTaken() {
     answered = requests;
 }
 
-int LastRequest() {
-    return requests;
+WaitOutcome WaitReply(double limit, int queued, bool (*stopped)()) {
+    const int request = requests;
+    const int outerStoppable = stoppableRequest;
+    if (stopped) stoppableRequest = request;
+    tstart = Timer();
+    WaitOutcome outcome;
+    for (;;) {
+        if (stopped && stopped()) {
+            outcome = kWaitStopped;
+            break;
+        }
+        if (queued > 0 ? QueuedBytes() >= queued : rx_flag == 1) {
+            outcome = queued > 0 || answered == request ? kWaitReplied : kWaitTakenByOther;
+            break;
+        }
+        tdiff = Timer() - tstart;
+        if (tdiff > limit) {
+            outcome = kWaitTimedOut;
+            break;
+        }
+        if (queued > 0) {
+            Delay(kPollPause);
+        } else {
+            SetWaitLimit(tstart + limit);
+            ProcessSystemEvents();
+        }
+    }
+    if (queued == 0) {
+        SetWaitLimit(0);
+        ret = outcome == kWaitTimedOut ? 0 : 1;
+    }
+    stoppableRequest = outerStoppable;
+    return outcome;
 }
 
-bool AnswersRequest(int request) {
-    return answered == request;
+bool AwaitedReplyComplete() {
+    if (stoppableRequest < 0) return false;
+    if (rx_flag == 0 && QueuedBytes() >= kFrameBytes)
+        RX_Receive_Function(com, kComEvRxCount, nullptr);
+    return rx_flag == 1 && answered == stoppableRequest;
 }
 
 } // namespace evok

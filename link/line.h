@@ -1,8 +1,10 @@
-// The line: every write to the controller and every queue flush goes through these calls, so
-// that a request is matched to its reply by timing in one place.
+// The line: every write to the controller, every queue flush and every wait for a reply goes
+// through these calls, so that a request is matched to its reply by timing in one place.
 #pragma once
 
 namespace evok {
+
+// ---- Writing and flushing ---------------------------------------------------------------------
 
 // A request that awaits a reply: lets a reply to an earlier request that is already on its way
 // finish arriving (its bytes complete, or the line quiet for 10 ms after the last byte; at most
@@ -35,12 +37,31 @@ int QueuedBytes();
 // written last.
 void ReplyTaken();
 
-// The number of the request written last (every request awaiting a reply gets the next number).
-int LastRequest();
+// ---- The one wait -----------------------------------------------------------------------------
 
-// Whether the frame the notification took last answers request `request`: a transaction started
-// while another one waited (from inside its event processing) sends a request of its own, and
-// the reply it takes must not end the first transaction's wait as if it were its own.
-bool AnswersRequest(int request);
+// How a wait for a reply ended. The values of the first two are the frame wait's result (ret).
+enum WaitOutcome : int {
+    kWaitTimedOut = 0,     // the limit passed first
+    kWaitReplied = 1,      // the reply to the request written before the wait came
+    kWaitTakenByOther = 2, // a frame came, but it answers a request made during the wait
+    kWaitStopped = 3,      // the caller's stop condition was raised
+};
+
+// Waits for the reply to the request written last, at most `limit` seconds from now: tstart takes
+// the start, tdiff the seconds elapsed at the last look. Every transaction waits here.
+// - queued 0: the reply is a frame that the receive notification takes. Events are processed
+//   while it waits (the pump is told the limit, so that it wakes for nothing else), and ret takes
+//   1, or 0 when the limit passed. A frame that answers a request made meanwhile (a transaction
+//   started from inside the event processing, which flushed this request's reply away) ends the
+//   wait as kWaitTakenByOther: it is not this request's reply.
+// - queued above 0: a direct read; the caller reads the reply itself once the input queue holds
+//   that many bytes. No events are processed.
+// stopped, when given, is asked first in every pass; true ends the wait as kWaitStopped.
+WaitOutcome WaitReply(double limit, int queued = 0, bool (*stopped)() = nullptr);
+
+// For Stop while a stoppable wait (the live loop's) runs: whether the reply that wait awaits has
+// completed: taken by the receive notification and not yet used, or whole in the input queue (the
+// notification then takes it now, into pp).
+bool AwaitedReplyComplete();
 
 } // namespace evok

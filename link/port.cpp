@@ -2,7 +2,6 @@
 #include "ground/state.h"
 #include "link/com232.h"
 #include "link/line.h"
-#include "runtime/events.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
 
@@ -11,8 +10,6 @@ namespace evok {
 int rx_flag;
 int graphrefresh;
 unsigned short ttick;
-int ret;
-double tstart, tdiff;
 
 namespace {
 
@@ -58,19 +55,10 @@ void RX_Receive_Function(int /*port*/, int events, void* /*data*/) {
     FlushInQ(com);
 }
 
-int WaitRxFull() {
-    ret = 1;
-    tstart = Timer();
-    do {
-        ProcessSystemEvents();
-        tdiff = Timer() - tstart;
-        if (tdiff > kFrameWait) {
-            CopyText(szStatus, "Timeout-RS-232...");
-            ret = 0;
-            break;
-        }
-    } while (rx_flag == 0);
-    return ret;
+WaitOutcome WaitRxFull() {
+    const WaitOutcome outcome = WaitReply(kFrameWait);
+    if (outcome == kWaitTimedOut) CopyText(szStatus, kTextFrameTimeout);
+    return outcome;
 }
 
 int CheckComLine(int /*port*/) {
@@ -80,12 +68,12 @@ int CheckComLine(int /*port*/) {
 
     int result = 0;
     if (nBytesR != kFrameBytes) {
-        CopyText(szStatus, "Timeout < 36 Bytes");
+        CopyText(szStatus, kTextEchoShort);
     } else if (RxDataWord(0) == kAckWord) {
-        CopyText(szStatus, "Echo Check - Line Ok!");
+        CopyText(szStatus, kTextEchoOk);
         result = 1;
     } else {
-        CopyText(szStatus, "read error - not sync byte 0xAA!");
+        CopyText(szStatus, kTextEchoWrong);
     }
     ShowStatus(szStatus);
     return result;

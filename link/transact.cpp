@@ -21,24 +21,6 @@ constexpr double kBlockWait = 1.5;   // data block reply
 constexpr double kFlashPause = 0.05; // between the flash request and its direct read
 constexpr int kVersionWords = 32;
 
-// The replies without header are polled on the queue length without processing events; a short
-// pause per pass keeps the poll from holding a core for the whole time limit.
-constexpr double kPollPause = 0.0005;
-
-// Polls the input queue length, without processing events, until it holds `wanted` bytes or
-// more than `limit` seconds have passed (tstart, tdiff). Returns the last length; *timedOut tells
-// which ended the poll.
-int PollInQ(int wanted, double limit, bool* timedOut) {
-    tstart = Timer();
-    for (;;) {
-        const int count = QueuedBytes();
-        tdiff = Timer() - tstart;
-        *timedOut = tdiff > limit;
-        if (*timedOut || count >= wanted) return count;
-        Delay(kPollPause);
-    }
-}
-
 bool IsBlockOffset(int offset) {
     return std::find(std::begin(kBlockOffsets), std::end(kBlockOffsets), offset) !=
            std::end(kBlockOffsets);
@@ -57,11 +39,12 @@ int GetVERSIONInfo() {
     ReceiveNotificationOff();
     order = kOrderFirmware;
     SendFrame(kOrderFirmware, pp);
-    ShowStatus("Waiting for firmware info ...");
+    ShowStatus(kTextWaitingFirmware);
 
-    bool timedOut = false;
-    const int count = PollInQ(kVersionReplyBytes, kVersionWait, &timedOut);
-    if (timedOut) CopyText(szStatus, "Timeout - reading firmware info!");
+    // The reply without header is read directly, when the queue holds it; no events meanwhile.
+    if (WaitReply(kVersionWait, kVersionReplyBytes) == kWaitTimedOut)
+        CopyText(szStatus, kTextFirmwareTimeout);
+    const int count = QueuedBytes();
 
     int words[kVersionWords] = {};
     szVersion[0] = '\0';
@@ -74,7 +57,7 @@ int GetVERSIONInfo() {
     } else {
         // A reply of another length is no firmware text: the status must not go on showing an
         // earlier step's text as if the read had succeeded.
-        CopyText(szStatus, "Timeout - reading firmware info!");
+        CopyText(szStatus, kTextFirmwareTimeout);
     }
 
     ReceiveNotificationOn();
@@ -88,20 +71,19 @@ int ReadData64(int offset, int source, int orderCode) {
     FillDirectRequest(orderCode, static_cast<unsigned short>(offset),
                       static_cast<unsigned short>(source));
     SendEncoded(orderCode, true);
-    ShowStatus("Waiting for Data[64] ...");
+    ShowStatus(kTextWaitingBlock);
 
-    bool timedOut = false;
-    const int count = PollInQ(kBlockReplyBytes, kBlockWait, &timedOut);
-    if (timedOut) {
+    if (WaitReply(kBlockWait, kBlockReplyBytes) == kWaitTimedOut) {
         // The first 128 words, whatever block was asked for.
         std::fill(yArrayA, yArrayA + 2 * kBlockWords, 0);
         ttick = 0;
     }
+    const int count = QueuedBytes();
 
     int result = 0;
     nBytesR = ReadDirect(count);
     if (nBytesR == kBlockReplyBytes) {
-        CopyText(szStatus, "Data[64] block received!");
+        CopyText(szStatus, kTextBlockReceived);
         result = kBlockWords;
         if (IsBlockOffset(offset)) {
             for (int i = 0; i < kBlockWords; ++i)
@@ -110,7 +92,7 @@ int ReadData64(int offset, int source, int orderCode) {
     } else {
         // A reply of another length is no block and is not taken; the status must not go on
         // showing an earlier block's success.
-        CopyText(szStatus, "Timeout-RS-232 while reading 64 data-words!");
+        CopyText(szStatus, kTextBlockTimeout);
     }
     ShowStatus(szStatus);
     return result;
@@ -124,14 +106,14 @@ int SendInfoBlockToFlash(int first, int second) {
     Delay(kFlashPause);
     nBytesR = ReadDirect(kFrameBytes);
     if (nBytesR != kFrameBytes) {
-        CopyText(szStatus, "Timeout: SendInfoBlockToFlash < 36 Bytes");
+        CopyText(szStatus, kTextFlashShort);
         return -1;
     }
     if (RxDataWord(0) == kAckWord) {
-        CopyText(szStatus, "ok:  SendInfoBlockToFlash!");
+        CopyText(szStatus, kTextFlashOk);
         return 1;
     }
-    CopyText(szStatus, "error : unknown F801 echo at order-20!");
+    CopyText(szStatus, kTextFlashWrong);
     return -2;
 }
 

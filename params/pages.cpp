@@ -5,9 +5,7 @@
 #include "link/line.h"
 #include "params/binding.h"
 #include "params/paramset.h"
-#include "runtime/events.h"
 #include "runtime/panel.h"
-#include "runtime/timing.h"
 
 namespace evok {
 
@@ -24,22 +22,19 @@ int RunCommand(int orderCode) {
     GetPanelValues();
     CopyVarsToPP(kPage0);
     SendFrame(order, pp);
-    if (nBytesW == kFrameBytes) ShowStatus("Line Ok!");
-    if (teach) ShowStatus("New setpoint value teached!");
+    if (nBytesW == kFrameBytes) ShowStatus(kTextLineOk);
+    if (teach) ShowStatus(kTextTeached);
 
     int readBack = 0;
-    tstart = Timer();
-    do {
-        if (rx_flag == 1) {
-            PushGET(RAM, kPage0);
-            readBack = rx_flag;
-            break;
-        }
-        tdiff = Timer() - tstart;
-        ProcessSystemEvents();
-    } while (tdiff < waitLimit);
+    // Only the reply's arrival counts. A transaction clicked during the wait (a Get, another
+    // command) flushes this reply away once it has come and takes the line: the controller has
+    // the command all the same, and page 0 is read back as after the command's own reply.
+    if (WaitReply(waitLimit) != kWaitTimedOut) {
+        PushGET(RAM, kPage0);
+        readBack = rx_flag;
+    }
     // tdiff is shared with the read-back's own wait: a read-back that timed out shows here too.
-    if (tdiff > waitLimit) ShowStatus("Timeout RS-232!!");
+    if (tdiff > waitLimit) ShowStatus(kTextCommandTimeout);
     return readBack;
 }
 
@@ -56,7 +51,7 @@ void InitRS232(int port) {
     PushGET(RAM, kPage1);
     SetPanelValues();
 
-    if (GetVERSIONInfo() < kVersionReplyBytes) CopyText(szStatus, "Error reading firmware-info!");
+    if (GetVERSIONInfo() < kVersionReplyBytes) CopyText(szStatus, kTextFirmwareError);
     ShowStatus(szStatus);
 }
 
@@ -65,21 +60,18 @@ void PushGET(int target, unsigned short page) {
     order = target == EEPROM ? kOrderReadEeprom : kOrderReadRam;
     CopyVarsToPP(page);
     SendFrame(order, pp);
-    const int request = LastRequest();
-    if (nBytesW == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
+    if (nBytesW == kFrameBytes) ShowStatus(kTextWaitingPara);
 
-    WaitRxFull();
-    // A Get or a command clicked during this wait has taken the line: the frame then in the
-    // buffer answers its request, not this one, and is no parameter page of ours.
-    if (rx_flag == 1 && AnswersRequest(request)) {
-        GetRxBuf(PNUM);
-        CopyPPtoVars(page);
-        ShowStatus("Parameter-frame received! - Line Ok!");
-    }
+    // A frame taken by a Get or a command clicked during the wait answers their request: it is
+    // no parameter page of ours.
+    if (WaitRxFull() != kWaitReplied) return;
+    GetRxBuf(PNUM);
+    CopyPPtoVars(page);
+    ShowStatus(kTextParaReceived);
 }
 
 int CC_ButtonTeach(int, int, int event, void*, int, int) {
-    if (event == kEvLeftClick) ShowStatus("Teach new Reference-Value ...");
+    if (event == kEvLeftClick) ShowStatus(kTextTeachClicked);
     if (event == kEvCommit) RunCommand(kOrderTeach);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "params/paramset.h"
 
+#include "ground/state.h"
 #include "link/com232.h"
 
 namespace evok {
@@ -23,7 +24,7 @@ unsigned short* const kPageOrder[PNUM - 1] = {
 
 } // namespace
 
-void SetParameterDefaults() {
+void SetStartValues() {
     powerA = 500;
     thd1 = 900;
     thd2 = 600;
@@ -37,6 +38,16 @@ void SetParameterDefaults() {
     outmode = 0;
     anamode = 0;
     sdelay = 500;
+    ref10Bit = 2048;
+    tol10Bit = 512;
+    com = 1;
+    sync = kSyncWord;
+    order = kOrderAtStart;
+    target = RAM;
+    type = 1;
+    rx_flag = 1;
+    stop_flag = 1;
+    ttick = 0;
 }
 
 void CopyVarsToPP(unsigned short page) {

@@ -27,8 +27,10 @@ extern unsigned short adcCHA, Amax, T1val, T2val, DTval, btnval, in0val, in1val,
 extern int target;
 extern int type;
 
-// Start-up values of the parameter set (thirteen variables; deltaT and maxmode get none).
-void SetParameterDefaults();
+// The start-up state of the program and of the companion alike: the defaults of thirteen
+// parameter variables (deltaT and maxmode get none), the normalising constants, port 1, the sync
+// word, the order, the RAM target, the graph routine, the flags and the tick counter.
+void SetStartValues();
 
 // pp[0] = page; page 0: pp[1..15] = the parameters, any other page: zeros.
 void CopyVarsToPP(unsigned short page);

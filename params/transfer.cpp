@@ -74,7 +74,7 @@ int CC_RBTFile(int, int, int event, void*, int, int) {
 
 int CC_BTNSend(int, int, int event, void*, int, int) {
     if (event != kEvLeftClick) return 0;
-    ShowStatus("Transmit...");
+    ShowStatus(kTextTransmit);
     if (target == DATFILE) {
         if (SelectParaFile(kButtonOk) > 0) SendParaToFile();
         return 0;
@@ -85,7 +85,7 @@ int CC_BTNSend(int, int, int event, void*, int, int) {
 }
 
 int CC_BTNGet(int, int, int event, void*, int, int) {
-    if (event == kEvLeftClick) ShowStatus("Receive...");
+    if (event == kEvLeftClick) ShowStatus(kTextReceive);
     if (event != kEvCommit) return 0;
     if (target == DATFILE) {
         ReadParaFromFile();
@@ -101,9 +101,9 @@ int CC_BTNGet(int, int, int event, void*, int, int) {
 int SendParaPages(int pageTarget) {
     sync = kSyncWord;
     order = pageTarget == EEPROM ? kOrderWriteEeprom : kOrderWriteRam;
-    const bool first = WritePage(kPage0, "Transmit para1 Ok!");
+    const bool first = WritePage(kPage0, kTextTransmitPage0);
     Delay(kPagePause);
-    const bool second = WritePage(kPage1, "Transmit para Ok!");
+    const bool second = WritePage(kPage1, kTextTransmitOk);
     return first && second ? 1 : 0;
 }
 
@@ -121,7 +121,7 @@ int WriteParaFile(const char* path) {
     for (int i = 0; i < PNUM; ++i)
         values[PNUM + i] = pp[i];
     if (ArrayToFile(path, values, kTypeUInt, kParaFileValues, 1, 0, 0, 0, kFieldWidth, 1, 0) < 0) {
-        ShowStatus("Error writing parameter-file - not saved!");
+        ShowStatus(kTextParaFileNotSaved);
         return -1;
     }
     return 0;
@@ -136,7 +136,7 @@ int LoadParaFile(const char* path) {
     // A file that cannot be read, is short or holds something other than numbers must not
     // leave the parameter set half loaded: nothing is taken then.
     if (FileToArray(path, values, kTypeUInt, kParaFileValues, 1, 0, 0, 1) < 0) {
-        ShowStatus("Error reading parameter-file - not loaded!");
+        ShowStatus(kTextParaFileNotLoaded);
         return -1;
     }
     for (int i = 0; i < PNUM; ++i)

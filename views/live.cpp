@@ -5,11 +5,9 @@
 #include "link/com232.h"
 #include "link/line.h"
 #include "params/paramset.h"
-#include "runtime/events.h"
 #include "runtime/panel.h"
 #include "runtime/recording.h"
 #include "runtime/serial.h"
-#include "runtime/timing.h"
 
 #include <iterator>
 
@@ -61,12 +59,23 @@ void RecordMeasurement() {
 // Stop while recording: a reply that has completed (taken and not yet drawn, or whole in the
 // input queue) still makes its row; one still on its way does not.
 void RecordCompletedReply() {
-    if (!RecordingActive() || stop_flag == 1) return;
-    if (graphrefresh == 0 && QueuedBytes() >= kFrameBytes)
-        RX_Receive_Function(com, kComEvRxCount, nullptr);
-    if (graphrefresh == 0) return;
+    if (!RecordingActive() || stop_flag == 1 || !AwaitedReplyComplete()) return;
     TakeMeasurementFrame();
     RecordMeasurement();
+}
+
+bool LiveStopped() {
+    return stop_flag == 1;
+}
+
+// A measurement taken into the variables, drawn into the strip chart of `type` and the
+// indicators, and recorded.
+void DrawMeasurement() {
+    if (type == 0) {
+        PlotRAWValues();
+    } else {
+        PlotNORMValues(arrayNORM);
+    }
 }
 
 } // namespace
@@ -84,7 +93,13 @@ int GraphSource() {
 void RequestMeasurement(bool showLineOk) {
     order = kOrderMeasure;
     SendFrame(kOrderMeasure, pp);
-    if (showLineOk && nBytesW == kFrameBytes) ShowStatus("Line Ok!");
+    if (showLineOk && nBytesW == kFrameBytes) ShowStatus(kTextLineOk);
+}
+
+WaitOutcome LiveStep(bool first, bool (*stopped)()) {
+    CopyVarsToPP(kPage0);
+    RequestMeasurement(first);
+    return WaitReply(kLineTimeout, 0, stopped);
 }
 
 int Copy1D(const double* input, int count, double* output) {
@@ -168,39 +183,21 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
         type = 0;
     }
 
-    CopyVarsToPP(kPage0);
-    RequestMeasurement(true);
-
-    tstart = Timer();
-    SetWaitLimit(tstart + kLineTimeout); // the pump need not wake the loop before its time-out
     stop_flag = 0;
     graphrefresh = 0;
-    do {
-        // Draw the frame in pp before the next request overwrites pp with parameter words.
-        if (graphrefresh == 1) {
-            if (type == 0) {
-                PlotRAWValues();
-            } else {
-                PlotNORMValues(arrayNORM);
-            }
-            graphrefresh = 0;
-        }
-        if (rx_flag == 1) {
-            // The next request carries the page-0 words, as every live request does.
-            CopyVarsToPP(kPage0);
-            tstart = Timer();
-            SendFrame(kOrderMeasure, pp);
-            SetWaitLimit(tstart + kLineTimeout);
-        }
-        tdiff = Timer() - tstart;
-        if (tdiff > kLineTimeout) {
-            ShowStatus("Timeout RS232-Line!");
+    for (bool first = true;; first = false) {
+        const WaitOutcome outcome = LiveStep(first, LiveStopped);
+        if (outcome == kWaitStopped) break;
+        if (outcome == kWaitTimedOut) {
+            ShowStatus(kTextLineTimeout);
             stop_flag = 1;
             break;
         }
-        ProcessSystemEvents();
-    } while (stop_flag == 0);
-    SetWaitLimit(0);
+        // A frame that answers a Get, a command or the ring read clicked meanwhile is no
+        // measurement: it is neither drawn, shown nor recorded, and the next request goes out.
+        if (outcome == kWaitReplied) DrawMeasurement();
+        graphrefresh = 0;
+    }
 
     rx_flag = 0;
     FlushLine();

@@ -3,6 +3,7 @@
 // closes, or the line stays silent for 2.0 s.
 #pragma once
 
+#include "link/line.h"
 #include "runtime/panel.h"
 
 namespace evok {
@@ -26,6 +27,11 @@ int GraphSource();
 // Sends a measurement request (order 8) with pp as it is: both queues flushed, rx_flag cleared,
 // the count in nBytesW; "Line Ok!" on a full write when showLineOk.
 void RequestMeasurement(bool showLineOk);
+
+// One step of the live loop, Run's and the companion's watch: a measurement request carrying the
+// page-0 words ("Line Ok!" on the first one's full write), then the wait for its reply, at most
+// kLineTimeout; stopped() ends the wait early. kWaitReplied: pp holds the measurement.
+WaitOutcome LiveStep(bool first, bool (*stopped)());
 
 // Array utilities; both return 0, or -20003 for a count below 1, -20102 for a shift whose
 // magnitude is not below the count (output untouched then). Input and output may be one array.

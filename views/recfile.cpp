@@ -36,12 +36,13 @@ bool WriteRecord(const char* path, unsigned int index, const unsigned int* value
 
 int CC_RecordFileNameBtn(int, int, int event, void*, int, int) {
     if (event != kEvCommit) return 0;
-    ret = FileSelectPopup(proj_dir, kRecordDefaultName, kRecordFilter, kRecordTitle, 0, 0, 1, 1, 1,
-                          recfile_name, sizeof recfile_name);
-    if (ret == 1) {
+    // The dialog's result stays here: ret is the frame wait's.
+    const int chosen = FileSelectPopup(proj_dir, kRecordDefaultName, kRecordFilter, kRecordTitle, 0,
+                                       0, 1, 1, 1, recfile_name, sizeof recfile_name);
+    if (chosen == 1) {
         RemoveFile(recfile_name);
         SetCtrlVal(panelPopUp, POPUP_RECFILENAME, recfile_name);
-    } else if (ret == 2) {
+    } else if (chosen == 2) {
         SetCtrlVal(panelPopUp, POPUP_RECFILENAME, recfile_name);
     }
     return 0;
@@ -71,7 +72,7 @@ int StoreRecordFile(const char* path) {
         if (!stored) RemoveFile(temporary);
     }
     if (stored) return 0;
-    ShowStatus("Error writing record-file - not stored!");
+    ShowStatus(kTextRecordNotStored);
     return -1;
 }
 

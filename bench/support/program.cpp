@@ -86,7 +86,7 @@ void ReportRunWindow(double warmUp, double seconds) {
         });
     });
     op::Click(panelHandle, PANEL_BTNRUN);
-    const bool timedOut = StatusText() == "Timeout RS232-Line!";
+    const bool timedOut = StatusText() == kTextLineTimeout;
     // Every frame hands the whole history to the chart.
     Report1("frames", {static_cast<double>(pointsTo - pointsFrom) / kHistoryLen});
     Report1("frame_wall", {frameTo - frameFrom});

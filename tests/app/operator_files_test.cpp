@@ -2,6 +2,7 @@
 // all: an installed program's directory is not writable for a plain user.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "runtime/files.h"
 #include "runtime/testing.h"
 #include "tests/support/support.h"
@@ -70,7 +71,7 @@ TEST_F(OperatorFiles, AReadOnlyProgramDirectorySendsSavesAndRecordsToTheDocument
     op::Click(panelHandle, PANEL_RBTFILE);
     SaveParameters((documents / "VX12para.cfg").string());
     EXPECT_EQ(LastFileSelectCall().directory, documents.string());
-    EXPECT_EQ(op::Status(), "Transmit...");
+    EXPECT_EQ(op::Status(), kTextTransmit);
     EXPECT_TRUE(fs::exists(documents / "VX12para.cfg"));
 
     op::Click(panelPopUp, POPUP_BTNSTOREDATA);
@@ -97,7 +98,7 @@ TEST_F(OperatorFiles, ASaveThatFailsHalfWayKeepsTheOldParameterFile) {
     SaveParameters(path);
     setrlimit(RLIMIT_FSIZE, &old);
 
-    EXPECT_EQ(op::Status(), "Error writing parameter-file - not saved!");
+    EXPECT_EQ(op::Status(), kTextParaFileNotSaved);
     EXPECT_EQ(op::FileBytes(path), before);
     int files = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(scratch_ / "home"))

@@ -2,6 +2,7 @@
 // the firmware text on the status line, and what goes wrong without a controller.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
@@ -45,10 +46,9 @@ TEST(StartUpLineCheck, JudgedByDataWordZeroAndNeverFatal) {
         const char* status;
         std::size_t bytesReceived; // 36: the echo only, no page read followed
     } rows[] = {
-        {"no reply", {}, nullptr, "Timeout < 36 Bytes", 36},
-        {"20 bytes only", sim::Bytes(20, 0x11), nullptr, "Timeout < 36 Bytes", 36},
-        {"word 0 is the sync word", op::Frame(5, {0x0055}), nullptr,
-         "read error - not sync byte 0xAA!", 36},
+        {"no reply", {}, nullptr, kTextEchoShort, 36},
+        {"20 bytes only", sim::Bytes(20, 0x11), nullptr, kTextEchoShort, 36},
+        {"word 0 is the sync word", op::Frame(5, {0x0055}), nullptr, kTextEchoWrong, 36},
         {"other header, word 0 0x00AA", otherHeader, nullptr, "PEER", 4 * 36},
         {"missing device", {}, "/dev/evok-no-such-device", "Cannot open port", 0},
     };

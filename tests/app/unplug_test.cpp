@@ -3,6 +3,7 @@
 // text, and choosing the port again once the adapter is back brings the line back.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "runtime/panel.h"
 #include "runtime/timing.h"
 #include "tests/support/support.h"
@@ -73,21 +74,21 @@ TEST_P(Unplug, EndsInTimeAndTheSamePortRecovers) {
 INSTANTIATE_TEST_SUITE_P(
     During, Unplug,
     ::testing::Values(
-        Case{"Run", &panelHandle, PANEL_BTNRUN, 2.0, false, {"Timeout RS232-Line!"}, "Line Ok!"},
+        Case{"Run", &panelHandle, PANEL_BTNRUN, 2.0, false, {kTextLineTimeout}, kTextLineOk},
         Case{"Get",
              &panelHandle,
              PANEL_BTN14,
              3.0,
              true,
-             {"Waiting for parameter-frame ...", "Receive..."},
-             "Parameter-frame received! - Line Ok!"},
+             {kTextWaitingPara, kTextReceive},
+             kTextParaReceived},
         Case{"RingRead",
              &panelPopUp,
              POPUP_BTNGETDATA,
              7.5,
              false,
-             {"Timeout-RS-232 while reading 64 data-words!"},
-             "Data[64] block received!"}),
+             {kTextBlockTimeout},
+             kTextBlockReceived}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -3,6 +3,7 @@
 // meets every split of the bytes in the live_rx fuzz target's replayed corpus.)
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "params/pages.h"
 #include "params/paramset.h"
@@ -34,10 +35,9 @@ TEST(FirmwareText, OnlyTheLowByteOfEachWordUpToTheFirstZero) {
         {padded({0x0041, 0x0042, 0x0000, 0x0043}), "AB", "AB"},
         {padded({0x4142, 0x4344}), "BD", "BD"},
         {sim::encodeWords(full), thirtyTwo, thirtyTwo},
-        {{}, "", "Error reading firmware-info!"},
+        {{}, "", kTextFirmwareError},
         // More than 64 bytes queued is no firmware text, as an over-long data block is no block.
-        {sim::encodeWords(std::vector<std::uint16_t>(33, 0x41)), "",
-         "Timeout - reading firmware info!"},
+        {sim::encodeWords(std::vector<std::uint16_t>(33, 0x41)), "", kTextFirmwareTimeout},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.status);
@@ -104,11 +104,11 @@ TEST(DataBlock, StoredAtItsOffsetOnlyAndATimeoutClearsTheFirst128Words) {
         bool answered;
         int extra, result;
         const char* status;
-    } rows[] = {{64, true, 0, 64, "Data[64] block received!"},
-                {192, true, 0, 64, "Data[64] block received!"},
-                {32, true, 0, 64, "Data[64] block received!"},
-                {64, true, 3, 0, "Timeout-RS-232 while reading 64 data-words!"},
-                {128, false, 0, 0, "Timeout-RS-232 while reading 64 data-words!"}};
+    } rows[] = {{64, true, 0, 64, kTextBlockReceived},
+                {192, true, 0, 64, kTextBlockReceived},
+                {32, true, 0, 64, kTextBlockReceived},
+                {64, true, 3, 0, kTextBlockTimeout},
+                {128, false, 0, 0, kTextBlockTimeout}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.offset);
         PeerProgram p([&](sim::ScriptedPeer& peer) {
@@ -118,7 +118,7 @@ TEST(DataBlock, StoredAtItsOffsetOnlyAndATimeoutClearsTheFirst128Words) {
             if (row.answered) peer.reply(reply, 0.05);
         });
         std::fill(yArrayA, yArrayA + kDataLen, 7);
-        CopyText(szStatus, "Data[64] block received!"); // from an earlier read
+        CopyText(szStatus, kTextBlockReceived); // from an earlier read
         ReceiveNotificationOff();
         const double start = Timer();
         EXPECT_EQ(ReadData64(row.offset, 2, 9), row.result);
@@ -152,8 +152,8 @@ TEST(Commands, ReplyThenReadBackOrTimeout) {
          PANEL_BTNTEACH,
          [](sim::ScriptedPeer& p) { p.expect(36, 5).pause(2); },
          {6},
-         "New setpoint value teached!",
-         "Timeout RS-232!!",
+         kTextTeached,
+         kTextCommandTimeout,
          700},
         {"refresh, read-back unanswered",
          PANEL_BTNREFRESH,
@@ -161,8 +161,8 @@ TEST(Commands, ReplyThenReadBackOrTimeout) {
              p.expect(36, 5).reply(op::Frame(11, {0x00AA}), 0.1).expect(36, 5).pause(2);
          },
          {11, 2},
-         "Waiting for parameter-frame ...",
-         "Timeout RS-232!!",
+         kTextWaitingPara,
+         kTextCommandTimeout,
          700},
         {"reset, reply and read-back",
          PANEL_BTNRESET,
@@ -172,7 +172,7 @@ TEST(Commands, ReplyThenReadBackOrTimeout) {
          },
          {10, 2},
          nullptr,
-         "Parameter-frame received! - Line Ok!",
+         kTextParaReceived,
          1234},
     };
     for (const auto& row : rows) {

@@ -3,6 +3,7 @@
 // of the transaction.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "link/line.h"
 #include "params/pages.h"
@@ -99,7 +100,7 @@ TEST(OwedReply, APageReadLetsAMeasurementReplyStillArrivingFinishFirst) {
         EXPECT_EQ(op::ParameterVariables(),
                   (std::array<unsigned short, 15>{501, 902, 603, 904, 5, 2, 98, 6, 2, 1, 0, 0, 0,
                                                   470, 1}));
-        EXPECT_EQ(LastStatus(), std::string("Parameter-frame received! - Line Ok!"));
+        EXPECT_EQ(LastStatus(), std::string(kTextParaReceived));
         ASSERT_TRUE(peer.waitDone(3.0)) << peer.failure();
     }
 }

@@ -3,6 +3,7 @@
 // they should be, and long and unusual paths.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
@@ -79,7 +80,7 @@ TEST_F(Transfer, SendWritesBothPagesToRamOrEepromButNotFromTheKeyboard) {
         const double pause = sim::secondsBetween(requests[0].firstByte, requests[1].firstByte);
         EXPECT_GE(pause, 0.09);
         EXPECT_LT(pause, 0.3);
-        EXPECT_EQ(op::Status(), "Transmit para Ok!");
+        EXPECT_EQ(op::Status(), kTextTransmitOk);
         const sim::Parameters stored =
             row.eeprom ? sim_->model().eepromParameters() : sim_->model().ramParameters();
         EXPECT_EQ(stored[0], 1111);
@@ -97,13 +98,13 @@ TEST_F(Transfer, GetFromRamShowsTheControllersValuesOnBothPanels) {
     EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), 4321);
     EXPECT_EQ(op::IntValue(panelPopUp, POPUP_AVERAGE), 32);
     EXPECT_EQ(op::TextValue(panelHandle, PANEL_TXT_TRIGMODE), "EXT-IN0-HIGH (cont.)");
-    EXPECT_EQ(op::Status(), "Parameter-frame received! - Line Ok!");
+    EXPECT_EQ(op::Status(), kTextParaReceived);
 }
 
 TEST_F(Transfer, FileSavedFromThePanelsLoadsBackTheSameValues) {
     EditPanels(65535, 3);
     FileAction(PANEL_BTNSEND, 2, File("plant.cfg"));
-    EXPECT_EQ(op::Status(), "Transmit...");
+    EXPECT_EQ(op::Status(), kTextTransmit);
     const std::string settings =
         std::string(proj_dir) + "|VX12para.cfg|*.cfg|E-VOK-VX12 Parameter File|";
     EXPECT_EQ(DialogSettings(LastFileSelectCall()), settings + "00111");
@@ -126,7 +127,7 @@ TEST_F(Transfer, FileSavedFromThePanelsLoadsBackTheSameValues) {
 
     std::ofstream(File("not-a-directory")) << "x";
     FileAction(PANEL_BTNSEND, 2, File("not-a-directory") + "/para.cfg");
-    EXPECT_EQ(op::Status(), "Error writing parameter-file - not saved!");
+    EXPECT_EQ(op::Status(), kTextParaFileNotSaved);
 }
 
 // A load takes the low 16 bits of positions 2 to 16, or nothing at all. (The param_file fuzz
@@ -159,8 +160,7 @@ TEST_F(Transfer, LoadTakesTheWholeParameterSetOrNothing) {
         EditPanels(1234, 5); // an edit not yet taken: replaced by the variables
         FileAction(PANEL_BTN14, row.answer, path);
         const bool taken = std::string(row.name) == "odd values";
-        EXPECT_EQ(op::Status(), !taken && row.answer ? "Error reading parameter-file - not loaded!"
-                                                     : "Receive...");
+        EXPECT_EQ(op::Status(), !taken && row.answer ? kTextParaFileNotLoaded : kTextReceive);
         EXPECT_EQ(op::IntValue(panelHandle, PANEL_NUM_POWERA), taken ? 4464 : 520);
         EXPECT_TRUE(taken || Parameters() == before);
     }
@@ -183,7 +183,7 @@ TEST_F(Transfer, LongAndUnusualPathsWorkForBothFileKinds) {
         op::EnterNumber(panelHandle, PANEL_NUM_POWERA, 1);
         FileAction(PANEL_BTN14, 1, cfg);
         EXPECT_EQ(powerA, 4242);
-        EXPECT_EQ(op::Status(), "Receive...");
+        EXPECT_EQ(op::Status(), kTextReceive);
 
         QueueFileSelectAnswer(2, rec);
         op::Click(panelPopUp, POPUP_BTNRECFILE);

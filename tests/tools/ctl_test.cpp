@@ -78,7 +78,7 @@ TEST(Ctl, EachCommandAgainstTheSimulator) {
     eeprom[2] = 65535; // thd1, in EEPROM only
     s.model().setEepromPage(0, eeprom);
     const auto readBack = [](const sim::Parameters& p) {
-        return "Parameter-frame received! - Line Ok!\n" + Parameters(p);
+        return std::string(kTextParaReceived) + "\n" + Parameters(p);
     };
     const auto ram = [&](Model& m) { return readBack(m.ramParameters()); };
     struct Row {
@@ -207,7 +207,7 @@ TEST_F(CtlFiles, GetAndRingFilesAreTheProgramsAndSendWritesThemBack) {
         tool.model().clearRequests();
         const Result r = Ctl(dir, port + "send " + path("ctl.cfg") + send.option);
         EXPECT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(r.out, "Transmit para Ok!\n");
+        EXPECT_EQ(r.out, std::string(kTextTransmitOk) + "\n");
         EXPECT_EQ(OrdersSeen(tool), send.orders);
         EXPECT_EQ(send.eeprom ? tool.model().eepromPage(0) : tool.model().ramPage(0), page);
         const auto requests = tool.model().requests();
@@ -244,11 +244,12 @@ TEST(Ctl, FailuresSayWhyAndExitWithTheirCode) {
          },
          4, "thd1: sent 880, read back 881\nevok-vx12-ctl: sdelay: sent 450, read back 451\n", 144},
         {"send " + dir.filePath("short.cfg").toStdString(), nullptr, 2,
-         "Error reading parameter-file - not loaded!\n", 0},
-        {"info", nullptr, 1, "Timeout < 36 Bytes\n", 36},
+         std::string(kTextParaFileNotLoaded) + "\n", 0},
+        {"info", nullptr, 1, std::string(kTextEchoShort) + "\n", 36},
         {"get", [](sim::ScriptedPeer& p) { p.expect(36, 5).reply(op::Frame(5, {0x1234})); }, 1,
-         "read error - not sync byte 0xAA!\n", 36},
-        {"get", [&](sim::ScriptedPeer& p) { ack(p); }, 1, "Timeout-RS-232...\n", 72},
+         std::string(kTextEchoWrong) + "\n", 36},
+        {"get", [&](sim::ScriptedPeer& p) { ack(p); }, 1, std::string(kTextFrameTimeout) + "\n",
+         72},
         {"block foo", nullptr, 2, "block needs raw or norm, not foo\n", 0},
     };
     for (const Row& row : rows) {

@@ -2,6 +2,7 @@
 // Stop, the line time-out, the graph-source ring, and keeping pace with a paced line.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "link/com232.h"
 #include "params/paramset.h"
 #include "runtime/panel.h"
@@ -107,7 +108,7 @@ TEST_F(Live, SilentLineEndsTheLoopTwoSecondsAfterTheLastRequest) {
     const double lastRequest =
         std::chrono::duration<double>(requests.back().firstByte.time_since_epoch()).count();
     EXPECT_NEAR(end - lastRequest, 2.0, 0.2);
-    EXPECT_EQ(op::Status(), "Timeout RS232-Line!");
+    EXPECT_EQ(op::Status(), kTextLineTimeout);
     EXPECT_FALSE(op::Dimmed(panelHandle, PANEL_BTNRUN));
     EXPECT_TRUE(op::Dimmed(panelHandle, PANEL_BTNDATA));
 }
@@ -127,7 +128,7 @@ TEST_F(PacedLive, KeepsAskingAndNeverTimesOutOnASteadyLine) {
     std::vector<sim::RequestRecord> requests = sim_->model().requests();
     std::erase_if(requests, [](const sim::RequestRecord& r) { return r.order != 8; });
     EXPECT_GT(requests.size(), 50u);
-    EXPECT_EQ(op::Status(), "Line Ok!");
+    EXPECT_EQ(op::Status(), kTextLineOk);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // that cannot be written.
 #include "app/shell.h"
 #include "ground/EVOKVX12TWATCHV11.h"
+#include "ground/status_texts.h"
 #include "runtime/testing.h"
 #include "tests/support/support.h"
 #include "views/datablock.h"
@@ -112,7 +113,7 @@ TEST_F(RecordFile, AStoreThatCannotBeWrittenKeepsTheOldRecordAndSaysSo) {
         setrlimit(RLIMIT_FSIZE, path == good ? &full : &room);
         Store();
         setrlimit(RLIMIT_FSIZE, &room);
-        EXPECT_EQ(op::Status(), "Error writing record-file - not stored!");
+        EXPECT_EQ(op::Status(), kTextRecordNotStored);
         EXPECT_EQ(op::FileBytes(good), old);
         // Nothing half-written is left behind.
         EXPECT_EQ(std::distance(fs::directory_iterator(Path(".")), fs::directory_iterator()), 1);

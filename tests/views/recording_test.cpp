@@ -3,6 +3,7 @@
 // right after the close box; a write failure mid-run; a reply complete at Stop.
 #include "ground/EVOKVX12TWATCHV11.h"
 #include "ground/state.h"
+#include "link/com232.h"
 #include "runtime/events.h"
 #include "runtime/testing.h"
 #include "tests/support/support.h"
@@ -143,6 +144,47 @@ TEST_F(Recording, WriteFailureStopsItAndKeepsTheWholeRowsWritten) {
     const std::vector<std::vector<int>> sent = Sent();
     for (std::size_t i = 0; i < rows.size(); ++i)
         ASSERT_EQ(rows[i].values, sent.at(i)) << "row " << i;
+}
+
+// Gets and a Teach clicked during Run take replies of their own: none of those is a measurement,
+// so neither the recording nor the strip chart may hold one; both hold the controller's
+// measurement replies, in order (a reply flushed away by a click is missing, nothing else).
+TEST_F(Recording, HoldsOnlyMeasurementsWhileGetsAndATeachAreClicked) {
+    op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0);
+    Start();
+    for (double at : {0.5, 1.0, 1.5})
+        op::At(at, [] { op::Click(panelHandle, PANEL_BTN14); });
+    op::At(2.0, [] { op::Click(panelHandle, PANEL_BTNTEACH); });
+    RunFor(2.6);
+    op::PickFromContextMenu(Chart(), "Stop recording");
+    std::vector<std::vector<int>> measured;
+    for (const sim::ReplyRecord& r : sim_->line().replies())
+        if (r.order == kOrderMeasure) {
+            measured.emplace_back();
+            for (int w = 0; w < 10; ++w)
+                measured.back().push_back(op::Word(r.sent, w));
+        }
+    const std::vector<Row> rows = Rows();
+    ASSERT_GT(rows.size(), 40u);
+    std::vector<double> drawn; // the RAW chart's points: word 1 of each frame
+    std::size_t j = 0;
+    for (const Row& row : rows) {
+        while (j < measured.size() && measured[j] != row.values)
+            ++j;
+        ASSERT_LT(j++, measured.size()) << "row " << drawn.size() << " is no measurement";
+        drawn.push_back(row.values[1]);
+    }
+    // The chart was handed the 100-point history last; a reply complete at Stop makes a row but
+    // is not drawn.
+    std::vector<double> shown = StripChartShownPoints(panelHandle, PANEL_STRIPCHART_RAW);
+    shown.erase(shown.begin(), shown.end() - std::min<std::size_t>(shown.size(), 100));
+    const auto chartHolds = [&](std::size_t frames) {
+        std::vector<double> expected(100 - std::min<std::size_t>(frames, 100), 0.0);
+        expected.insert(expected.end(), drawn.begin() + (frames - (100 - expected.size())),
+                        drawn.begin() + frames);
+        return shown == expected;
+    };
+    EXPECT_TRUE(chartHolds(drawn.size()) || chartHolds(drawn.size() - 1));
 }
 
 // Stop while recording: a reply that is complete when Stop is pressed, whether the receive

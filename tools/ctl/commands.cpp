@@ -6,7 +6,6 @@
 #include "params/pages.h"
 #include "params/paramset.h"
 #include "params/transfer.h"
-#include "runtime/events.h"
 #include "runtime/serial.h"
 #include "runtime/timing.h"
 #include "tools/ctl/platform.h"
@@ -34,7 +33,6 @@ constexpr int kCurveValues = 128;
 // After the page writes, before the read-back: the controller's time to store the pages (an
 // EEPROM write takes a while), as long as the program's own pause between the pages.
 constexpr double kStorePause = 0.1;
-constexpr const char* kBlockTimeout = "Timeout-RS-232 while reading 64 data-words!";
 
 int Fail(int code, const std::string& text) {
     std::fprintf(stderr, "evok-vx12-ctl: %s\n", text.c_str());
@@ -103,21 +101,10 @@ void PrintFrameRow(double seconds) {
 
 } // namespace
 
-void InitVars() {
-    SetParameterDefaults();
-    com = 1;
-    sync = kSyncWord;
-    order = kOrderAtStart;
-    target = RAM;
-    rx_flag = 1;
-    stop_flag = 1;
-}
-
 int Info() {
     int result = Connect();
     if (result != kExitDone) return result;
-    if (GetVERSIONInfo() < kVersionReplyBytes)
-        return Fail(kExitNoReply, "Error reading firmware-info!");
+    if (GetVERSIONInfo() < kVersionReplyBytes) return Fail(kExitNoReply, kTextFirmwareError);
     std::printf("%s\n", szVersion);
     return kExitDone;
 }
@@ -164,7 +151,7 @@ int Ring(const char* outFile) {
     int result = Connect();
     if (result != kExitDone) return result;
     constexpr int kRingBlocks = static_cast<int>(std::size(kBlockOffsets));
-    if (ReadDataBlocks(2, true) != kRingBlocks) return Fail(kExitNoReply, kBlockTimeout);
+    if (ReadDataBlocks(2, true) != kRingBlocks) return Fail(kExitNoReply, kTextBlockTimeout);
     if (outFile) return StoreRecordFile(outFile) < 0 ? Fail(kExitUsage, LastStatus()) : kExitDone;
     std::printf("index=%u\n", unsigned{yArrayA[kRingIndexWord]});
     for (int i = 0; i < kRingValues; ++i)
@@ -176,7 +163,7 @@ int Block(int source) {
     int result = Connect();
     if (result != kExitDone) return result;
     if (ReadDataBlocks(source, false) * kBlockWords < kCurveValues)
-        return Fail(kExitNoReply, kBlockTimeout);
+        return Fail(kExitNoReply, kTextBlockTimeout);
     for (int i = 0; i < kCurveValues; ++i)
         std::printf("%u\n", unsigned{yArrayA[i]});
     return kExitDone;
@@ -196,25 +183,13 @@ int Watch(long frames, bool csv) {
 
     const double start = Timer();
     long taken = 0;
-    CopyVarsToPP(kPage0);
-    RequestMeasurement(false);
-    tstart = Timer();
-    graphrefresh = 0;
-    while (!Interrupted()) {
-        // The frame in pp is taken before the next request overwrites pp.
-        if (graphrefresh == 1) {
-            graphrefresh = 0;
-            TakeMeasurementFrame();
-            PrintFrameRow(Timer() - start);
-            if (frames > 0 && ++taken >= frames) break;
-        }
-        if (rx_flag == 1) {
-            CopyVarsToPP(kPage0);
-            tstart = Timer();
-            SendFrame(kOrderMeasure, pp);
-        }
-        if (Timer() - tstart > kLineTimeout) return Fail(kExitNoReply, "Timeout RS232-Line!");
-        ProcessSystemEvents();
+    for (bool first = true; !Interrupted(); first = false) {
+        const WaitOutcome outcome = LiveStep(first, Interrupted);
+        if (outcome == kWaitTimedOut) return Fail(kExitNoReply, kTextLineTimeout);
+        if (outcome != kWaitReplied) continue;
+        TakeMeasurementFrame();
+        PrintFrameRow(Timer() - start);
+        if (frames > 0 && ++taken >= frames) break;
     }
     FlushLine();
     return kExitDone;

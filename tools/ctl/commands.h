@@ -13,9 +13,6 @@ enum Exit : int {
     kExitVerify = 4,  // the page read back differs from the page sent
 };
 
-// The program's start-up values (parameter defaults, sync word, RAM target, port 1).
-void InitVars();
-
 int Info();
 int Get(bool eeprom, const char* outFile);
 int Send(const char* file, bool eeprom);

@@ -2,6 +2,7 @@
 // and headless reads. Exit codes: see commands.h.
 #include "ground/state.h"
 #include "link/com232.h"
+#include "params/paramset.h"
 #include "runtime/console.h"
 #include "tools/ctl/commands.h"
 #include "tools/ctl/platform.h"
@@ -118,7 +119,7 @@ int Run(const Args& a) {
 } // namespace
 
 int main(int argc, char** argv) {
-    ctl::InitVars();
+    evok::SetStartValues();
     Args a;
     const char* device = nullptr;
     bool comGiven = false;
