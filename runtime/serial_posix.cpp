@@ -227,11 +227,13 @@ int Device::open(const std::string& path, const LineSettings& s, std::unique_ptr
     ioctl(fd, TIOCMBIS, &lines);
 
     out.reset(new Device(fd));
+    out->lowLatencyToUndo_ = beginLowLatency(fd);
     return 0;
 }
 
 Device::~Device() {
     const int fd = fdOf(handle_);
+    if (lowLatencyToUndo_) endLowLatency(fd);
     // Give up exclusive use explicitly: on a pty whose other openers stay, the flag would
     // otherwise outlive this descriptor and refuse our own next open of the same device.
     ioctl(fd, TIOCNXCL);
@@ -243,11 +245,11 @@ long Device::readAvailable(void* buffer, std::size_t size) {
     for (;;) {
         const ssize_t n = ::read(fdOf(handle_), buffer, size);
         if (n > 0) return static_cast<long>(n);
-        if (n == 0) return kComErrIo; // end of file: the far side is gone
+        if (n == 0) return wentAway(); // end of file: the far side is gone
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         const int mapped = comErrorFromErrno(errno, Phase::Io);
-        return mapped == kComErrSystem ? kComErrSystem : kComErrIo;
+        return mapped == kComErrSystem ? kComErrSystem : wentAway();
     }
 }
 
@@ -263,22 +265,27 @@ long Device::writeSome(const void* buffer, std::size_t size) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         const int mapped = comErrorFromErrno(errno, Phase::Io);
-        return mapped == kComErrSystem ? kComErrSystem : kComErrIo;
+        return mapped == kComErrSystem ? kComErrSystem : wentAway();
     }
+}
+
+int Device::wentAway() {
+    lowLatencyToUndo_ = false;
+    return kComErrIo;
 }
 
 int Device::waitReadable(double seconds) {
     const int rev = pollOne(fdOf(handle_), POLLIN, seconds);
-    if (rev < 0) return kComErrIo;
+    if (rev < 0) return wentAway();
     if (rev & POLLIN) return 1;
-    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return kComErrIo;
+    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return wentAway();
     return 0;
 }
 
 int Device::waitWritable(double seconds) {
     const int rev = pollOne(fdOf(handle_), POLLOUT, seconds);
-    if (rev < 0) return kComErrIo;
-    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return kComErrIo;
+    if (rev < 0) return wentAway();
+    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return wentAway();
     if (rev & POLLOUT) return 1;
     return 0;
 }
