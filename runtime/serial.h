@@ -96,6 +96,7 @@ int CloseCom(int port);
 // The device path that port number maps to, empty when there is none.
 std::string ComPortDevice(int port);
 
-// What the machine says the device behind port number is ("FT232R USB UART"); empty when there
-// is no device or nothing is known about it (a pseudo-terminal).
+// What the machine says the device behind port number is ("FT232R USB UART, latency 16 ms":
+// the product, and an adapter's latency timer where it shows one); empty when there is no
+// device or nothing is known about it (a pseudo-terminal).
 std::string ComPortDescription(int port);

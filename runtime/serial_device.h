@@ -89,7 +89,8 @@ void endLowLatency(std::intptr_t handle);
 std::vector<std::string> listSerialDevices();
 
 // What the machine says the serial device at path is, for the operator: the USB product name
-// ("FT232R USB UART"), else the USB interface name, else the maker; empty when it says nothing
+// ("FT232R USB UART"), else the USB interface name, else the maker; then, where the adapter
+// shows it, its latency timer ("FT232R USB UART, latency 1 ms"); empty when it says nothing
 // (a pseudo-terminal, a built-in UART). Symbolic links are followed. sysRoot is where the
 // kernel's device tree is mounted; tests point it at a tree of their own.
 std::string describeSerialDevice(const std::string& path, const std::string& sysRoot = "/sys");

@@ -338,9 +338,10 @@ std::string describeSerialDevice(const std::string& path, const std::string& sys
                                    QFileInfo(device).fileName() + "/device")
                              .canonicalFilePath();
     if (node.isEmpty()) return {};
-    const auto firstLine = [&](const char* file) {
+    // The first line of file in the node or up to levels - 1 levels above it.
+    const auto firstLine = [&](const char* file, int levels) {
         QDir dir(node);
-        for (int up = 0; up < 4; ++up) {
+        for (int up = 0; up < levels; ++up) {
             QFile f(dir.filePath(QString::fromLatin1(file)));
             if (f.open(QIODevice::ReadOnly)) {
                 const QString text = QString::fromUtf8(f.readLine()).trimmed();
@@ -350,9 +351,17 @@ std::string describeSerialDevice(const std::string& path, const std::string& sys
         }
         return QString();
     };
+    QString about;
     for (const char* file : {"product", "interface", "manufacturer"})
-        if (const QString text = firstLine(file); !text.isEmpty()) return text.toStdString();
-    return {};
+        if (about = firstLine(file, 4); !about.isEmpty()) break;
+    // An adapter that collects received bytes until its timer runs out shows the timer on its
+    // port node or the interface above it (1 while the port is in low-latency mode).
+    bool isNumber = false;
+    const int latency = firstLine("latency_timer", 2).toInt(&isNumber);
+    if (isNumber && latency > 0)
+        about += (about.isEmpty() ? QString() : QStringLiteral(", ")) +
+                 QStringLiteral("latency %1 ms").arg(latency);
+    return about.toStdString();
 }
 
 std::vector<std::string> listSerialDevices() {
