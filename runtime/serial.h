@@ -41,8 +41,10 @@ using ComCallbackPtr = void (*)(int port, int events, void* callbackData);
 // Opens port with the given line settings (parity 0 none, 1 odd, 2 even; 5..8 data bits; 1 or 2
 // stop bits) in raw mode, no flow control, exclusive. deviceName empty or null: the device that the
 // port number maps to; otherwise that device path. The queues hold inputQueueSize and
-// outputQueueSize bytes (36 to 1 MiB each; other sizes: kComErrInvalidParam). Opening a port
-// that is already open closes it first. Returns 0 on success or a negative ComError.
+// outputQueueSize bytes (36 to 1 MiB each; other sizes: kComErrInvalidParam). The driver is
+// asked for low-latency mode (a USB adapter then hands bytes over at once); a driver that
+// refuses is not an error. Opening a port that is already open closes it first. Returns 0 on
+// success or a negative ComError.
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 
@@ -87,12 +89,14 @@ int FlushInQ(int port);
 // Discards output not yet sent.
 int FlushOutQ(int port);
 
-// Closes the port. Closing a port that is not open returns kComErrNotOpen and harms nothing.
+// Closes the port; a low-latency mode that opening switched on is switched off again. Closing a
+// port that is not open returns kComErrNotOpen and harms nothing.
 int CloseCom(int port);
 
 // The device path that port number maps to, empty when there is none.
 std::string ComPortDevice(int port);
 
-// What the machine says the device behind port number is ("FT232R USB UART"); empty when there
-// is no device or nothing is known about it (a pseudo-terminal).
+// What the machine says the device behind port number is ("FT232R USB UART, latency 16 ms":
+// the product, and an adapter's latency timer where it shows one); empty when there is no
+// device or nothing is known about it (a pseudo-terminal).
 std::string ComPortDescription(int port);

@@ -23,11 +23,14 @@ int checkLineSettings(const LineSettings& settings);
 
 class Device {
 public:
-    // Opens path in raw mode with the settings, no flow control, exclusive. Returns 0 and sets
-    // out, or a negative ComError.
+    // Opens path in raw mode with the settings, no flow control, exclusive, and asks its driver
+    // for low-latency mode (beginLowLatency). Returns 0 and sets out, or a negative ComError.
     static int open(const std::string& path, const LineSettings& settings,
                     std::unique_ptr<Device>& out);
-    ~Device(); // releases exclusive use and closes
+    // Switches low-latency mode off again if open switched it on and the device has not gone
+    // away since (after a hang-up there is nothing to put back), releases exclusive use and
+    // closes.
+    ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
@@ -35,7 +38,8 @@ public:
     std::intptr_t nativeHandle() const { return handle_; }
 
     // Reads what has arrived, at most size bytes, without waiting. Returns the count (0 when
-    // nothing is there now) or kComErrIo when the device hung up or failed.
+    // nothing is there now) or kComErrIo when the device hung up or failed. Every kComErrIo of
+    // a device means it has gone away.
     long readAvailable(void* buffer, std::size_t size);
     // Writes what fits now, at most size bytes, without waiting. Returns the count (0 when
     // nothing fits now) or kComErrIo when the device hung up or failed.
@@ -60,16 +64,33 @@ public:
 
 private:
     explicit Device(std::intptr_t handle) : handle_(handle) {}
+    // The device hung up or failed: forgets low-latency mode, returns kComErrIo.
+    int wentAway();
     std::intptr_t handle_;
     int readMinimum_ = 1;
+    bool lowLatencyToUndo_ = false; // open switched low-latency mode on
 };
+
+// Low-latency mode: the driver hands received bytes over as they come instead of collecting
+// them (a USB adapter's latency timer, 16 ms by default, then runs out after 1 ms). A request,
+// never a condition: a driver that does not offer it (a pseudo-terminal, a built-in UART)
+// refuses and the line works as before. Implemented per platform (serial_low_latency_*.cpp).
+
+// Asks the driver of the open device for low-latency mode. Returns true when this call switched
+// it on (endLowLatency switches it off again); false when it was on already or the driver
+// refused.
+bool beginLowLatency(std::intptr_t handle);
+// Switches low-latency mode off again; every other setting of the driver stays as it is now.
+// A driver that refuses is left as it is.
+void endLowLatency(std::intptr_t handle);
 
 // The machine's serial devices in port order: USB adapters, then ACM adapters, then built-in
 // UARTs, then the rest, each group in natural order (ttyUSB2 before ttyUSB10).
 std::vector<std::string> listSerialDevices();
 
 // What the machine says the serial device at path is, for the operator: the USB product name
-// ("FT232R USB UART"), else the USB interface name, else the maker; empty when it says nothing
+// ("FT232R USB UART"), else the USB interface name, else the maker; then, where the adapter
+// shows it, its latency timer ("FT232R USB UART, latency 1 ms"); empty when it says nothing
 // (a pseudo-terminal, a built-in UART). Symbolic links are followed. sysRoot is where the
 // kernel's device tree is mounted; tests point it at a tree of their own.
 std::string describeSerialDevice(const std::string& path, const std::string& sysRoot = "/sys");

@@ -204,11 +204,13 @@ int Device::open(const std::string& path, const LineSettings& s, std::unique_ptr
     ioctl(fd, TIOCMBIS, &lines);
 
     out.reset(new Device(fd));
+    out->lowLatencyToUndo_ = beginLowLatency(fd);
     return 0;
 }
 
 Device::~Device() {
     const int fd = fdOf(handle_);
+    if (lowLatencyToUndo_) endLowLatency(fd);
     // Give up exclusive use explicitly: on a pty whose other openers stay, the flag would
     // otherwise outlive this descriptor and refuse our own next open of the same device.
     ioctl(fd, TIOCNXCL);
@@ -220,11 +222,11 @@ long Device::readAvailable(void* buffer, std::size_t size) {
     for (;;) {
         const ssize_t n = ::read(fdOf(handle_), buffer, size);
         if (n > 0) return static_cast<long>(n);
-        if (n == 0) return kComErrIo; // end of file: the far side is gone
+        if (n == 0) return wentAway(); // end of file: the far side is gone
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         const int mapped = comErrorFromErrno(errno, Phase::Io);
-        return mapped == kComErrSystem ? kComErrSystem : kComErrIo;
+        return mapped == kComErrSystem ? kComErrSystem : wentAway();
     }
 }
 
@@ -240,22 +242,27 @@ long Device::writeSome(const void* buffer, std::size_t size) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         const int mapped = comErrorFromErrno(errno, Phase::Io);
-        return mapped == kComErrSystem ? kComErrSystem : kComErrIo;
+        return mapped == kComErrSystem ? kComErrSystem : wentAway();
     }
+}
+
+int Device::wentAway() {
+    lowLatencyToUndo_ = false;
+    return kComErrIo;
 }
 
 int Device::waitReadable(double seconds) {
     const int rev = pollOne(fdOf(handle_), POLLIN, seconds);
-    if (rev < 0) return kComErrIo;
+    if (rev < 0) return wentAway();
     if (rev & POLLIN) return 1;
-    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return kComErrIo;
+    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return wentAway();
     return 0;
 }
 
 int Device::waitWritable(double seconds) {
     const int rev = pollOne(fdOf(handle_), POLLOUT, seconds);
-    if (rev < 0) return kComErrIo;
-    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return kComErrIo;
+    if (rev < 0) return wentAway();
+    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return wentAway();
     if (rev & POLLOUT) return 1;
     return 0;
 }
@@ -308,9 +315,10 @@ std::string describeSerialDevice(const std::string& path, const std::string& sys
                                    QFileInfo(device).fileName() + "/device")
                              .canonicalFilePath();
     if (node.isEmpty()) return {};
-    const auto firstLine = [&](const char* file) {
+    // The first line of file in the node or up to levels - 1 levels above it.
+    const auto firstLine = [&](const char* file, int levels) {
         QDir dir(node);
-        for (int up = 0; up < 4; ++up) {
+        for (int up = 0; up < levels; ++up) {
             QFile f(dir.filePath(QString::fromLatin1(file)));
             if (f.open(QIODevice::ReadOnly)) {
                 const QString text = QString::fromUtf8(f.readLine()).trimmed();
@@ -320,9 +328,17 @@ std::string describeSerialDevice(const std::string& path, const std::string& sys
         }
         return QString();
     };
+    QString about;
     for (const char* file : {"product", "interface", "manufacturer"})
-        if (const QString text = firstLine(file); !text.isEmpty()) return text.toStdString();
-    return {};
+        if (about = firstLine(file, 4); !about.isEmpty()) break;
+    // An adapter that collects received bytes until its timer runs out shows the timer on its
+    // port node or the interface above it (1 while the port is in low-latency mode).
+    bool isNumber = false;
+    const int latency = firstLine("latency_timer", 2).toInt(&isNumber);
+    if (isNumber && latency > 0)
+        about += (about.isEmpty() ? QString() : QStringLiteral(", ")) +
+                 QStringLiteral("latency %1 ms").arg(latency);
+    return about.toStdString();
 }
 
 std::vector<std::string> listSerialDevices() {

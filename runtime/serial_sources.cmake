@@ -14,3 +14,9 @@ if(UNIX)
         files_posix.cpp
     )
 endif()
+# Low-latency mode is a request to Linux serial drivers; elsewhere ports open without it.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    target_sources(runtime PRIVATE serial_low_latency_linux.cpp)
+else()
+    target_sources(runtime PRIVATE serial_low_latency_none.cpp)
+endif()

@@ -3,7 +3,11 @@
 // receive notification, which comes only in event processing, with the bits that hold.
 #include "serial_test_peer.h"
 
+#include "runtime/serial_device.h"
+
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <sys/ioctl.h>
 #include <thread>
 #include <tuple>
@@ -53,10 +57,7 @@ TEST_F(ComPort, ReadTimeLimitQueueLengthPartialReadAndFlush) {
     EXPECT_EQ(head(10), pattern(10));
 
     send(pattern(10));
-    std::thread rest([&] {
-        Delay(0.05);
-        sendAll(pty.masterFd(), pattern(26, 11));
-    });
+    std::thread rest([&] { Delay(0.05), sendAll(pty.masterFd(), pattern(26, 11)); });
     t0 = Timer();
     EXPECT_EQ(ComRd(kPort, buf.data(), 36), 36);
     EXPECT_LT(Timer() - t0, 0.2) << "a complete reply waited for the time limit";
@@ -94,8 +95,34 @@ TEST_F(ComPort, WriteTimeLimitGivesPartOrTimeout) {
     EXPECT_NEAR(Timer() - t0, 0.5, 0.1);
 }
 
+// The COM selector's text for a device: what the device tree says of it, and an adapter's latency
+// timer where the tree shows one. Rows: device name, USB product, where the timer file lies
+// under the port's node ("../" is the USB interface), the timer, the text. A pty has no entry.
+TEST_F(ComPort, LabelShowsTheProductAndTheLatencyTimerWhereTheDeviceTreeHasThem) {
+    namespace fs = std::filesystem;
+    const fs::path sys = fs::temp_directory_path() / ("evok-sys-" + std::to_string(::getpid()));
+    const std::string rows[][5] = {
+        {"ttyUSB0", "FT232R USB UART", "latency_timer", "1\n", "FT232R USB UART, latency 1 ms"},
+        {"ttyUSB1", "FT231X UART\n", "../latency_timer", "16", "FT231X UART, latency 16 ms"},
+        {"ttyUSB2", "CP2102 USB to UART", "", "", "CP2102 USB to UART"},
+    };
+    for (const auto& [name, product, timerFile, timer, label] : rows) {
+        const fs::path node = sys / "devices" / name / "1-1:1.0" / name; // also the device path
+        fs::create_directories(node);
+        fs::create_directories(sys / "class/tty" / name);
+        fs::create_directory_symlink(node, sys / "class/tty" / name / "device");
+        std::ofstream(node / "../../product") << product;
+        if (!timerFile.empty()) std::ofstream(node / timerFile) << timer;
+        EXPECT_EQ(serial_detail::describeSerialDevice(node.string(), sys.string()), label);
+    }
+    fs::remove_all(sys);
+    EXPECT_EQ(ComPortDescription(kPort), "");
+}
+
 // An open port holds the exclusive lock; CloseCom releases it, else a non-root user could not
-// open the device again (root passes the lock, so the flag itself is asked).
+// open the device again (root passes the lock, so the flag itself is asked). A pty refuses
+// low-latency mode: the port opens all the same, and once closed the device is free and carries
+// the next opening's bytes.
 TEST_F(ComPort, HoldsTheExclusiveLockUntilClosedAndReopens) {
     for (const int held : {1, 0}) {
         const int other = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
