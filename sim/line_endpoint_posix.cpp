@@ -169,9 +169,10 @@ bool LineEndpoint::Impl::readInput() {
         if (n <= 0) return false; // EOF or EIO: the far side is gone
         const auto at = Clock::now();
         if (carrier) {
-            // Packet mode. The kernel sends the status before data that already waited in its
-            // buffer; reading promptly, that is only data written microseconds before the flush,
-            // which then counts as written after it.
+            // Packet mode. The kernel reports a flush before data still waiting in its buffer,
+            // so data this thread had not read when the program flushed counts as written after
+            // the flush and is carried. Reading promptly, that is only data written microseconds
+            // before the flush (or more, when a busy machine holds this thread back).
             const posix::Packet packet = posix::splitPacket(buf, static_cast<std::size_t>(n));
             if (packet.outputFlushed) {
                 carryDue(at);

@@ -33,13 +33,13 @@ Line:
   --no-pacing            write replies at once instead of at 19200 baud (10 bits a byte);
                          pty line only, the other lines always pace
   --line MODEL           how the line hands bytes over (default pty):
-                           pty         every byte at once
-                           uart        the controller takes the program's bytes at 19200
-                                       baud; an output flush drops those not yet taken
+                           pty           every byte at once
+                           uart          the controller takes the program's bytes at 19200
+                                         baud; an output flush drops those not yet taken
                            latency[:MS]  a USB adapter that hands replies over when its
-                                       latency timer (1..255 ms, default 16) runs out or
-                                       62 bytes have collected
-                           packet      a USB adapter that hands replies over every 1 ms
+                                         latency timer (1..255 ms, default 16) runs out or
+                                         62 bytes have collected
+                           packet        a USB adapter that hands replies over every 1 ms
                          --device takes only pty (a real device is a real line)
 Controller:
   --seed N               seed of the measurement values and of the faults (default 1)
