@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,6 +69,18 @@ int openSerialDevice(const std::string& path, unsigned baud) {
     }
     tcflush(fd, TCIOFLUSH);
     return fd;
+}
+
+void setPacketMode(int masterFd) {
+    int on = 1;
+    if (ioctl(masterFd, TIOCPKT, &on) != 0) fail("ioctl TIOCPKT");
+}
+
+Packet splitPacket(const std::uint8_t* buf, std::size_t n) {
+    // A status read is the status byte alone; data follows a zero byte. Other status bits
+    // (start/stop, input flushed) do not concern the controller.
+    if (buf[0] != TIOCPKT_DATA) return {nullptr, 0, (buf[0] & TIOCPKT_FLUSHWRITE) != 0};
+    return {buf + 1, n - 1, false};
 }
 
 WakePipe::WakePipe() {

@@ -3,6 +3,8 @@
 
 #include "sim/clock.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,19 @@ void setNonBlocking(int fd);
 // empties its queues. Throws std::runtime_error with the device and the reason on failure (a baud
 // rate other than the line's 19200 among them).
 int openSerialDevice(const std::string& path, unsigned baud);
+
+// Puts a pty master into packet mode (TIOCPKT): every read then starts with a status byte, so
+// the master learns when the program flushes its output. Throws std::runtime_error on failure.
+void setPacketMode(int masterFd);
+
+// One read from a pty master in packet mode: its data, or the status alone.
+struct Packet {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    bool outputFlushed = false; // the program discarded its output queue (TIOCPKT_FLUSHWRITE)
+};
+// Splits the `n` bytes a read returned (n > 0).
+Packet splitPacket(const std::uint8_t* buf, std::size_t n);
 
 // A pipe that wakes a thread sleeping in waitReadable().
 class WakePipe {

@@ -1,13 +1,15 @@
 // The controller's end of the serial line: serves a ControllerModel on a pseudo-terminal or on
 // a real serial device, on a thread of its own. It finds request frames in the byte stream
 // (re-synchronising on the sync word), paces both directions as a 19200-baud 8N1 line would
-// (10 bits a byte), and can inject reproducible faults.
+// (10 bits a byte), hands its replies over as the chosen line model does, and can inject
+// reproducible faults.
 #pragma once
 
 #include "sim/clock.h"
 #include "sim/controller_model.h"
 #include "sim/faults.h"
 #include "sim/frame.h"
+#include "sim/line_model.h"
 
 #include <functional>
 #include <memory>
@@ -17,12 +19,15 @@
 namespace sim {
 
 struct LineOptions {
-    // Every byte costs its wire time in both directions. Off: replies are written at once.
+    // Every byte costs its wire time in both directions. Off: replies are written at once (the
+    // Pty model only; every other model paces).
     bool pacing = true;
+    // How the line hands bytes over; a serial device (a real line) takes only Pty.
+    LineModel model;
     unsigned baud = kLineBaud;
     unsigned bitsPerByte = kBitsPerByte;
-    // Reply bytes are delivered in bursts of at most this many, as a UART FIFO would; each burst
-    // is written when its last byte's wire time has come.
+    // Pty and Uart: reply bytes are delivered in bursts of at most this many, as a UART FIFO
+    // would; each burst is written when its last byte's wire time has come.
     std::size_t burstBytes = 8;
     // A partial request frame is dropped after this much silence.
     double gapSeconds = 0.1;
@@ -47,7 +52,8 @@ public:
     // Serves on a new pseudo-terminal; devicePath() is the path the program opens.
     explicit LineEndpoint(ControllerModel& model, LineOptions options = {});
     // Serves on a serial device, set to raw 19200 8N1 without flow control. Throws
-    // std::runtime_error when the device cannot be opened or set up.
+    // std::runtime_error when the device cannot be opened or set up, std::invalid_argument for
+    // a line model other than Pty (the device is a real line already).
     LineEndpoint(ControllerModel& model, const std::string& device, LineOptions options);
     ~LineEndpoint(); // stops
     LineEndpoint(const LineEndpoint&) = delete;
@@ -82,6 +88,9 @@ public:
     // Bytes skipped while looking for a sync word, and partial frames dropped after a gap.
     std::size_t skippedBytes() const;
     std::size_t droppedPartials() const;
+    // Uart model: request bytes the program wrote and then discarded with an output flush before
+    // the controller had taken them off the line. Always 0 under the other models.
+    std::size_t flushedRequestBytes() const;
 
     struct Impl;
 

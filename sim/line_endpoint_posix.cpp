@@ -1,7 +1,9 @@
 #include "sim/frame_assembler.h"
+#include "sim/hand_over.h"
 #include "sim/io_posix.h"
 #include "sim/line_endpoint.h"
 #include "sim/pty.h"
+#include "sim/uart_carrier.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -30,21 +33,18 @@ constexpr auto kDrainLimitDevice = std::chrono::milliseconds(100);
 } // namespace
 
 struct LineEndpoint::Impl {
-    struct Pending {
-        Bytes bytes;
-        Clock::time_point start;
-        std::size_t sent = 0;
-    };
-
     Impl(ControllerModel& m, LineOptions o)
         : model(m), opt(std::move(o)), bt(sim::byteTime(opt.baud, opt.bitsPerByte)),
-          assembler(seconds(opt.gapSeconds)), faults(opt.faults) {
+          paced(opt.pacing || opt.model.pacesReplies()), assembler(seconds(opt.gapSeconds)),
+          faults(opt.faults), handOver(opt.model, Clock::now()) {
         if (opt.burstBytes == 0) opt.burstBytes = 1;
+        if (opt.model.kind == LineKind::Uart) carrier.emplace(bt);
     }
 
     ControllerModel& model;
     LineOptions opt;
     std::chrono::nanoseconds bt;
+    bool paced;
     FrameAssembler assembler;
     FaultInjector faults;
     posix::WakePipe wake;
@@ -67,9 +67,14 @@ struct LineEndpoint::Impl {
     std::deque<ReplyRecord> replies;
     std::size_t skipped = 0;
     std::size_t dropped = 0;
+    std::size_t flushed = 0;
 
     // Owned by the line thread.
-    std::deque<Pending> tx;
+    HandOver handOver;
+    Bytes out; // handed over, not yet written (the program is not reading)
+    std::uint64_t queuedBytes = 0, writtenBytes = 0;
+    std::deque<std::uint64_t> replyEnds; // queuedBytes at the end of each queued reply
+    std::optional<UartCarrier> carrier;  // Uart model: request bytes on their way
     bool writeBlocked = false;
     Clock::time_point txFree{};
     Clock::time_point rxWire{};
@@ -84,6 +89,8 @@ struct LineEndpoint::Impl {
 
     void run();
     bool readInput();
+    void carryDue(Clock::time_point now);
+    void publishCounts();
     bool writeDue(Clock::time_point now, std::optional<Clock::time_point>& next);
     void onFrame(AssembledFrame& frame);
     std::size_t unreadByProgram() const;
@@ -119,16 +126,23 @@ void LineEndpoint::Impl::run() {
         const auto now = Clock::now();
         if (hangUpRequested) return closeLine("hang-up requested");
         if (hangUpAt && now >= *hangUpAt) return closeLine("hang-up time reached");
-        if (hangUpPending && tx.empty() && (unreadByProgram() == 0 || now >= drainLimit))
+        if (hangUpPending && handOver.empty() && out.empty() &&
+            (unreadByProgram() == 0 || now >= drainLimit))
             return closeLine("planned number of replies sent");
 
+        // Carried request bytes may complete a frame, whose reply the write below schedules.
+        if (carrier) carryDue(now);
         std::optional<Clock::time_point> next;
         if (!writeDue(now, next)) return closeLine("write failed, device lost");
-        if (assembler.expire(now)) trace("partial frame dropped after a gap");
+        if (assembler.expire(now)) {
+            trace("partial frame dropped after a gap");
+            publishCounts();
+        }
         auto consider = [&next](std::optional<Clock::time_point> t) {
             if (t && (!next || *t < *next)) next = t;
         };
         consider(assembler.expiryTime());
+        if (carrier) consider(carrier->nextDue());
         consider(hangUpAt);
         if (hangUpPending) consider(now + std::chrono::milliseconds(2));
 
@@ -154,19 +168,47 @@ bool LineEndpoint::Impl::readInput() {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false; // EOF or EIO: the far side is gone
         const auto at = Clock::now();
-        for (ssize_t i = 0; i < n; ++i) {
-            // A byte is complete on the wire one byte time after the line became free for it.
-            const auto wire = opt.pacing ? std::max(at, rxWire) + bt : at;
-            rxWire = wire;
-            if (auto frame = assembler.push(buf[i], at, wire)) onFrame(*frame);
-        }
-        {
-            std::lock_guard lock(mu);
-            skipped = assembler.skippedBytes();
-            dropped = assembler.droppedPartials();
+        if (carrier) {
+            // Packet mode. The kernel reports a flush before data still waiting in its buffer,
+            // so data this thread had not read when the program flushed counts as written after
+            // the flush and is carried. Reading promptly, that is only data written microseconds
+            // before the flush (or more, when a busy machine holds this thread back).
+            const posix::Packet packet = posix::splitPacket(buf, static_cast<std::size_t>(n));
+            if (packet.outputFlushed) {
+                carryDue(at);
+                if (const std::size_t k = carrier->flush(at).size()) {
+                    trace("program flushed its output: " + std::to_string(k) +
+                          " request bytes not carried are gone");
+                    std::lock_guard lock(mu);
+                    flushed += k;
+                }
+            }
+            carrier->push({packet.data, packet.size}, at);
+        } else {
+            for (ssize_t i = 0; i < n; ++i) {
+                // A byte is complete on the wire one byte time after the line became free for it.
+                const auto wire = paced ? std::max(at, rxWire) + bt : at;
+                rxWire = wire;
+                if (auto frame = assembler.push(buf[i], at, wire)) onFrame(*frame);
+            }
+            publishCounts();
         }
         if (static_cast<std::size_t>(n) < sizeof buf) return true;
     }
+}
+
+// Uart model: hands the request bytes carried by `now` to the frame assembler.
+void LineEndpoint::Impl::carryDue(Clock::time_point now) {
+    const auto carried = carrier->take(now);
+    for (const UartCarrier::Carried& c : carried)
+        if (auto frame = assembler.push(c.byte, c.at, c.at)) onFrame(*frame);
+    if (!carried.empty()) publishCounts();
+}
+
+void LineEndpoint::Impl::publishCounts() {
+    std::lock_guard lock(mu);
+    skipped = assembler.skippedBytes();
+    dropped = assembler.droppedPartials();
 }
 
 void LineEndpoint::Impl::onFrame(AssembledFrame& frame) {
@@ -196,14 +238,17 @@ void LineEndpoint::Impl::onFrame(AssembledFrame& frame) {
     rec.fault = faults.decide(request.order, reply.size());
     rec.sent = FaultInjector::apply(reply, rec.fault);
     const auto now = Clock::now();
-    auto start = std::max(opt.pacing ? frame.lastWire : now, txFree);
+    auto start = std::max(paced ? frame.lastWire : now, txFree);
     start += seconds(rec.fault.delaySeconds);
     rec.start = start;
     trace("tx order " + std::to_string(request.order) + " (" + std::to_string(rec.sent.size()) +
           " bytes, " + rec.fault.describe() + "): " + hexString(rec.sent));
     if (!rec.sent.empty()) {
-        tx.push_back({rec.sent, start, 0});
-        txFree = start + (opt.pacing ? bt * static_cast<long>(rec.sent.size()) : Clock::duration{});
+        const std::chrono::nanoseconds wireByte = paced ? bt : std::chrono::nanoseconds{};
+        handOver.add(rec.sent, start, wireByte, opt.burstBytes);
+        queuedBytes += rec.sent.size();
+        replyEnds.push_back(queuedBytes);
+        txFree = start + wireByte * static_cast<long>(rec.sent.size());
     }
     std::lock_guard lock(mu);
     replies.push_back(std::move(rec));
@@ -211,46 +256,35 @@ void LineEndpoint::Impl::onFrame(AssembledFrame& frame) {
         replies.pop_front();
 }
 
-// Writes every burst whose time has come; `next` receives the deadline of the next burst.
+// Writes what the line has handed over by now; `next` receives the time of the next hand-over.
 // False when the line is gone.
 bool LineEndpoint::Impl::writeDue(Clock::time_point now, std::optional<Clock::time_point>& next) {
-    while (!tx.empty() && !writeBlocked) {
-        Pending& p = tx.front();
-        const std::size_t remaining = p.bytes.size() - p.sent;
-        std::size_t n = remaining;
-        auto due = p.start;
-        if (opt.pacing) {
-            // Bursts keep their FIFO boundaries even after a short write.
-            n = std::min(opt.burstBytes - p.sent % opt.burstBytes, remaining);
-            due = p.start + bt * static_cast<long>(p.sent + n);
-        }
-        if (due > now) {
-            next = due;
-            return true;
-        }
-        const ssize_t w = write(fd, p.bytes.data() + p.sent, n);
+    const Bytes handed = handOver.take(now);
+    out.insert(out.end(), handed.begin(), handed.end());
+    while (!out.empty() && !writeBlocked) {
+        const ssize_t w = write(fd, out.data(), out.size());
         if (w < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
                 writeBlocked = true;
-                return true;
+                break;
             }
             return false;
         }
-        p.sent += static_cast<std::size_t>(w);
-        if (p.sent == p.bytes.size()) {
-            tx.pop_front();
-            ++repliesWritten;
-            const unsigned limit = opt.faults.hangUpAfterReplies;
-            if (limit > 0 && repliesWritten >= limit && !hangUpPending) {
-                hangUpPending = true;
-                drainLimit = Clock::now() + (pty ? Clock::duration(kDrainLimitPty)
-                                                 : Clock::duration(kDrainLimitDevice));
-            }
-        } else if (static_cast<std::size_t>(w) < n) {
-            writeBlocked = true;
+        out.erase(out.begin(), out.begin() + w);
+        writtenBytes += static_cast<std::uint64_t>(w);
+        if (!out.empty()) writeBlocked = true;
+    }
+    for (; !replyEnds.empty() && writtenBytes >= replyEnds.front(); replyEnds.pop_front()) {
+        ++repliesWritten;
+        const unsigned limit = opt.faults.hangUpAfterReplies;
+        if (limit > 0 && repliesWritten >= limit && !hangUpPending) {
+            hangUpPending = true;
+            drainLimit = Clock::now() + (pty ? Clock::duration(kDrainLimitPty)
+                                             : Clock::duration(kDrainLimitDevice));
         }
     }
+    next = handOver.nextDue();
     return true;
 }
 
@@ -267,12 +301,17 @@ LineEndpoint::LineEndpoint(ControllerModel& model, LineOptions options)
     impl_->fd = impl_->pty->masterFd();
     impl_->path = impl_->pty->slavePath();
     posix::setNonBlocking(impl_->fd);
+    // Packet mode tells the controller's side when the program flushes its output.
+    if (impl_->carrier) posix::setPacketMode(impl_->fd);
     // Opened before the program can lock the device for itself.
     impl_->probeFd = open(impl_->path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
 LineEndpoint::LineEndpoint(ControllerModel& model, const std::string& device, LineOptions options)
     : impl_(std::make_unique<Impl>(model, std::move(options))) {
+    if (impl_->opt.model.kind != LineKind::Pty)
+        throw std::invalid_argument("a serial device serves only the pty line model, not " +
+                                    impl_->opt.model.name());
     impl_->fd = posix::openSerialDevice(device, impl_->opt.baud);
     impl_->path = device;
 }
@@ -351,6 +390,11 @@ std::size_t LineEndpoint::skippedBytes() const {
 std::size_t LineEndpoint::droppedPartials() const {
     std::lock_guard lock(impl_->mu);
     return impl_->dropped;
+}
+
+std::size_t LineEndpoint::flushedRequestBytes() const {
+    std::lock_guard lock(impl_->mu);
+    return impl_->flushed;
 }
 
 } // namespace sim

@@ -24,13 +24,23 @@ const char* const kUsage =
     R"(Usage: evok-vx12-sim [OPTIONS]
 Simulated E-VOK-VX12 controller on a serial line (19200 baud, 8N1, 36-byte frames).
 Without --device it creates a pseudo-terminal and prints the device to connect to, e.g.
-  evok-vx12-sim: controller on /dev/pts/7 (paced at 19200 baud)
+  evok-vx12-sim: controller on /dev/pts/7 (pty line, paced at 19200 baud)
 then serves it until interrupted (Ctrl-C, SIGTERM).
 
 Line:
   --link PATH            keep a symbolic link PATH to the pseudo-terminal (removed at exit)
   --device PATH          serve a real serial device instead of a pseudo-terminal
-  --no-pacing            write replies at once instead of at 19200 baud (10 bits a byte)
+  --no-pacing            write replies at once instead of at 19200 baud (10 bits a byte);
+                         pty line only, the other lines always pace
+  --line MODEL           how the line hands bytes over (default pty):
+                           pty           every byte at once
+                           uart          the controller takes the program's bytes at 19200
+                                         baud; an output flush drops those not yet taken
+                           latency[:MS]  a USB adapter that hands replies over when its
+                                         latency timer (1..255 ms, default 16) runs out or
+                                         62 bytes have collected
+                           packet        a USB adapter that hands replies over every 1 ms
+                         --device takes only pty (a real device is a real line)
 Controller:
   --seed N               seed of the measurement values and of the faults (default 1)
   --eeprom-file PATH     keep the EEPROM parameter pages in PATH across runs
@@ -54,6 +64,7 @@ struct Args {
     std::string link;
     std::string device;
     bool pacing = true;
+    sim::LineModel line;
     std::uint64_t seed = 1;
     std::string eepromFile;
     std::optional<std::string> firmware;
@@ -123,6 +134,9 @@ Args parse(int argc, char** argv) {
             a.device = value();
         } else if (opt == "--no-pacing") {
             a.pacing = false;
+        } else if (opt == "--line") {
+            std::string error;
+            if (!sim::ParseLineModel(value(), &a.line, &error)) usageError("--line: " + error);
         } else if (opt == "--seed") {
             a.seed = whole(opt, value(), ~0ULL);
         } else if (opt == "--eeprom-file") {
@@ -163,6 +177,8 @@ Args parse(int argc, char** argv) {
         }
     }
     if (!a.link.empty() && !a.device.empty()) usageError("--link and --device exclude each other");
+    if (!a.device.empty() && a.line.kind != sim::LineKind::Pty)
+        usageError("--device serves a real line: --line " + a.line.name() + " does not apply");
     a.faults.seed = a.seed;
     return a;
 }
@@ -224,6 +240,7 @@ int main(int argc, char** argv) {
 
         sim::LineOptions lineOptions;
         lineOptions.pacing = args.pacing;
+        lineOptions.model = args.line;
         lineOptions.faults = args.faults;
         lineOptions.replyLogLimit = 1024;
         if (args.verbose) {
@@ -244,7 +261,9 @@ int main(int argc, char** argv) {
         std::unique_ptr<DeviceLink> link;
         if (!args.link.empty()) link = std::make_unique<DeviceLink>(args.link, line->devicePath());
 
-        const std::string pace = args.pacing ? "paced at 19200 baud" : "unpaced";
+        const std::string pace =
+            args.line.name() + " line, " +
+            (args.pacing || args.line.pacesReplies() ? "paced at 19200 baud" : "unpaced");
         std::cout << "evok-vx12-sim: controller on " << (link ? args.link : line->devicePath());
         if (link)
             std::cout << " (link to " << line->devicePath() << ", " << pace << ")";

@@ -1,10 +1,13 @@
+#include "sim/hand_over.h"
 #include "sim/io_posix.h"
 #include "sim/pty.h"
 #include "sim/scripted_peer.h"
+#include "sim/uart_carrier.h"
 
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -28,12 +31,23 @@ struct Step {
 } // namespace
 
 struct ScriptedPeer::Impl {
+    explicit Impl(const LineModel& m) : model(m), handOver(m, Clock::now()) {
+        if (m.kind == LineKind::Uart) carrier.emplace(byteTime());
+    }
+
+    LineModel model;
     Pty pty;
     posix::WakePipe wake;
     std::vector<Step> script;
     std::thread thread;
     std::atomic<bool> stopRequested{false};
-    bool closed = false; // line thread only
+
+    // Line thread only.
+    bool closed = false;
+    HandOver handOver;
+    Bytes out; // handed over, not yet written
+    bool writeBlocked = false;
+    std::optional<UartCarrier> carrier; // Uart model: the program's bytes on their way
 
     mutable std::mutex mu;
     std::condition_variable cv;
@@ -44,121 +58,141 @@ struct ScriptedPeer::Impl {
     std::vector<StepRecord> records;
     std::vector<Chunk> chunks;
     Bytes pending; // received, not yet taken by an expect
+    Bytes flushed;
 
     void run();
-    bool readInput();
-    // Waits until the deadline, reading what comes; false when asked to stop.
-    bool waitUntil(Clock::time_point deadline);
-    bool writeAll(const std::uint8_t* data, std::size_t n);
+    void readInput();
+    void carryDue(Clock::time_point now);
+    // Writes what has been handed over, as far as the line takes it; false when it failed.
+    bool writeOut();
+    // Runs the line (reads, carries, hands over, writes) until `deadline` (none: no limit) or
+    // until `done` holds; false when asked to stop or a write failed.
+    bool serve(std::optional<Clock::time_point> deadline, const std::function<bool()>& done);
     bool runStep(const Step& step, Clock::time_point previousEnd, StepRecord& rec);
 };
 
-bool ScriptedPeer::Impl::readInput() {
-    if (closed) return true;
+void ScriptedPeer::Impl::readInput() {
+    if (closed) return;
     std::uint8_t buf[4096];
     for (;;) {
         const ssize_t n = read(pty.masterFd(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return true;
+        if (n <= 0) return;
         const auto at = Clock::now();
+        if (carrier) {
+            // Packet mode: see the line endpoint on the order of status and data.
+            const posix::Packet packet = posix::splitPacket(buf, static_cast<std::size_t>(n));
+            if (packet.outputFlushed) {
+                carryDue(at);
+                const Bytes gone = carrier->flush(at);
+                std::lock_guard lock(mu);
+                flushed.insert(flushed.end(), gone.begin(), gone.end());
+            }
+            carrier->push({packet.data, packet.size}, at);
+            continue;
+        }
         std::lock_guard lock(mu);
         chunks.push_back({Bytes(buf, buf + n), at});
         pending.insert(pending.end(), buf, buf + n);
     }
 }
 
-bool ScriptedPeer::Impl::waitUntil(Clock::time_point deadline) {
-    for (;;) {
-        if (stopRequested) return false;
-        const auto now = Clock::now();
-        if (now >= deadline) return true;
-        if (deadline - now <= kFinalSleep || closed) {
-            if (closed) {
-                posix::waitReady(-1, false, wake, deadline);
-                continue;
-            }
-            sleepUntil(deadline);
-            readInput();
-            return !stopRequested;
-        }
-        const auto r = posix::waitReady(pty.masterFd(), false, wake, deadline - kFinalSleep);
-        if (r.woken) wake.drain();
-        if (r.readable) readInput();
-    }
+void ScriptedPeer::Impl::carryDue(Clock::time_point now) {
+    const auto carried = carrier->take(now);
+    if (carried.empty()) return;
+    Chunk chunk{{}, carried.back().at};
+    for (const UartCarrier::Carried& c : carried)
+        chunk.bytes.push_back(c.byte);
+    std::lock_guard lock(mu);
+    pending.insert(pending.end(), chunk.bytes.begin(), chunk.bytes.end());
+    chunks.push_back(std::move(chunk));
 }
 
-bool ScriptedPeer::Impl::writeAll(const std::uint8_t* data, std::size_t n) {
-    while (n > 0 && !closed) {
-        const ssize_t w = write(pty.masterFd(), data, n);
+bool ScriptedPeer::Impl::writeOut() {
+    while (!out.empty() && !writeBlocked && !closed) {
+        const ssize_t w = write(pty.masterFd(), out.data(), out.size());
         if (w < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-            posix::waitReady(pty.masterFd(), true, wake,
-                             Clock::now() + std::chrono::milliseconds(10));
-            readInput();
-            if (stopRequested) return false;
-            continue;
+            writeBlocked = true;
+            break;
         }
-        data += w;
-        n -= static_cast<std::size_t>(w);
+        out.erase(out.begin(), out.begin() + w);
     }
     return true;
+}
+
+bool ScriptedPeer::Impl::serve(std::optional<Clock::time_point> deadline,
+                               const std::function<bool()>& done) {
+    for (;;) {
+        if (stopRequested) return false;
+        const auto now = Clock::now();
+        if (carrier) carryDue(now);
+        const Bytes handed = handOver.take(now);
+        out.insert(out.end(), handed.begin(), handed.end());
+        if (!writeOut()) return false;
+        if ((done && done()) || (deadline && now >= *deadline)) return true;
+
+        std::optional<Clock::time_point> next = deadline;
+        auto consider = [&next](std::optional<Clock::time_point> t) {
+            if (t && (!next || *t < *next)) next = t;
+        };
+        consider(handOver.nextDue());
+        if (carrier) consider(carrier->nextDue());
+        if (closed) {
+            if (posix::waitReady(-1, false, wake, next).woken) wake.drain();
+            continue;
+        }
+        if (next && !writeBlocked && *next - now <= kFinalSleep) {
+            sleepUntil(*next);
+            readInput();
+            continue;
+        }
+        if (next) *next -= kFinalSleep;
+        const auto r = posix::waitReady(pty.masterFd(), writeBlocked, wake, next);
+        if (r.woken) wake.drain();
+        if (r.writable) writeBlocked = false;
+        if (r.readable) readInput();
+    }
 }
 
 bool ScriptedPeer::Impl::runStep(const Step& step, Clock::time_point previousEnd, StepRecord& rec) {
     switch (step.kind) {
     case Step::Expect: {
         rec.what = "expect " + std::to_string(step.count);
-        const auto deadline = Clock::now() + seconds(step.seconds);
-        for (;;) {
-            {
-                std::lock_guard lock(mu);
-                if (pending.size() >= step.count) {
-                    rec.bytes.assign(pending.begin(), pending.begin() + step.count);
-                    pending.erase(pending.begin(), pending.begin() + step.count);
-                    rec.ok = true;
-                    return true;
-                }
-            }
-            if (Clock::now() >= deadline || stopRequested || closed) {
-                std::lock_guard lock(mu);
-                rec.bytes = pending;
-                pending.clear();
-                failure = rec.what + " bytes: got " + std::to_string(rec.bytes.size()) +
-                          " within " + std::to_string(step.seconds) + " s";
-                return false;
-            }
-            const auto r = posix::waitReady(pty.masterFd(), false, wake, deadline);
-            if (r.woken) wake.drain();
-            if (r.readable) readInput();
+        const auto enough = [&] {
+            std::lock_guard lock(mu);
+            return pending.size() >= step.count || closed;
+        };
+        serve(Clock::now() + seconds(step.seconds), enough);
+        std::lock_guard lock(mu);
+        if (pending.size() >= step.count) {
+            rec.bytes.assign(pending.begin(), pending.begin() + step.count);
+            pending.erase(pending.begin(), pending.begin() + step.count);
+            rec.ok = true;
+            return true;
         }
+        rec.bytes = pending;
+        pending.clear();
+        failure = rec.what + " bytes: got " + std::to_string(rec.bytes.size()) + " within " +
+                  std::to_string(step.seconds) + " s";
+        return false;
     }
     case Step::Reply: {
         rec.what = "reply " + std::to_string(step.bytes.size());
-        const auto start = previousEnd + seconds(step.seconds);
-        if (!step.paced) {
-            if (!waitUntil(start)) return false;
-            rec.ok = writeAll(step.bytes.data(), step.bytes.size());
-            return rec.ok;
-        }
-        const auto bt = byteTime(step.baud);
-        const std::size_t burst = step.burst ? step.burst : 1;
-        for (std::size_t sent = 0; sent < step.bytes.size();) {
-            const std::size_t n = std::min(burst, step.bytes.size() - sent);
-            if (!waitUntil(start + bt * static_cast<long>(sent + n))) return false;
-            if (!writeAll(step.bytes.data() + sent, n)) return false;
-            sent += n;
-        }
-        rec.ok = true;
-        return true;
+        const bool paced = step.paced || model.pacesReplies();
+        const auto bt = paced ? byteTime(step.baud) : std::chrono::nanoseconds{};
+        handOver.add(step.bytes, previousEnd + seconds(step.seconds), bt, step.burst);
+        rec.ok = serve(std::nullopt, [this] { return handOver.empty() && out.empty(); });
+        return rec.ok;
     }
     case Step::Pause:
         rec.what = "pause";
-        rec.ok = waitUntil(previousEnd + seconds(step.seconds));
+        rec.ok = serve(previousEnd + seconds(step.seconds), {});
         return rec.ok;
     case Step::HangUp:
         rec.what = "hang-up";
-        if (!waitUntil(previousEnd + seconds(step.seconds))) return false;
+        if (!serve(previousEnd + seconds(step.seconds), {})) return false;
         pty.hangUp();
         closed = true;
         rec.ok = true;
@@ -195,15 +229,12 @@ void ScriptedPeer::Impl::run() {
     }
     cv.notify_all();
     // Keep recording what the program writes until the peer goes away.
-    while (!stopRequested && !closed) {
-        const auto r = posix::waitReady(pty.masterFd(), false, wake, std::nullopt);
-        if (r.woken) wake.drain();
-        if (r.readable) readInput();
-    }
+    if (!closed) serve(std::nullopt, {});
 }
 
-ScriptedPeer::ScriptedPeer() : impl_(std::make_unique<Impl>()) {
+ScriptedPeer::ScriptedPeer(LineModel model) : impl_(std::make_unique<Impl>(model)) {
     posix::setNonBlocking(impl_->pty.masterFd());
+    if (impl_->carrier) posix::setPacketMode(impl_->pty.masterFd());
 }
 
 ScriptedPeer::~ScriptedPeer() {
@@ -286,6 +317,11 @@ Bytes ScriptedPeer::receivedBytes() const {
     for (const Chunk& c : impl_->chunks)
         all.insert(all.end(), c.bytes.begin(), c.bytes.end());
     return all;
+}
+
+Bytes ScriptedPeer::flushedBytes() const {
+    std::lock_guard lock(impl_->mu);
+    return impl_->flushed;
 }
 
 } // namespace sim

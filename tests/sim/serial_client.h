@@ -16,6 +16,7 @@ using sim::Clock;
 struct Received {
     Bytes bytes;
     std::vector<Clock::time_point> times; // arrival of each chunk read
+    std::vector<std::size_t> sizes;       // bytes of each chunk read
     bool hungUp = false;                  // a read ended with EIO or end of file
 };
 
@@ -28,6 +29,8 @@ public:
     Port& operator=(const Port&) = delete;
     // The time the write returned; nothing when it failed.
     std::optional<Clock::time_point> write(const Bytes& bytes);
+    // Discards what was written and not yet taken by the far side (tcflush TCOFLUSH).
+    void flushOutput();
     // Reads until `count` bytes came, the line hung up or `timeout` seconds passed; with `quiet`
     // above 0 it also ends that many seconds after the last byte.
     Received read(std::size_t count, double timeout, double quiet = 0);

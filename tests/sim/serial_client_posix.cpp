@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <termios.h>
 #include <unistd.h>
 
 namespace simtest {
@@ -22,6 +23,10 @@ std::optional<Clock::time_point> Port::write(const Bytes& bytes) {
     return Clock::now();
 }
 
+void Port::flushOutput() {
+    tcflush(fd_, TCOFLUSH);
+}
+
 Received Port::read(std::size_t count, double timeout, double quiet) {
     Received r;
     auto deadline = Clock::now() + sim::seconds(timeout);
@@ -33,6 +38,7 @@ Received Port::read(std::size_t count, double timeout, double quiet) {
         const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, count - r.bytes.size()));
         if ((r.hungUp = n <= 0)) break; // EIO or end of file
         r.times.push_back(Clock::now());
+        r.sizes.push_back(static_cast<std::size_t>(n));
         r.bytes.insert(r.bytes.end(), buf, buf + n);
         if (quiet > 0) deadline = Clock::now() + sim::seconds(quiet);
     }

@@ -1,5 +1,6 @@
-// The program evok-vx12-sim as a user starts it: --help, then a run that answers over its link
-// and ends cleanly on SIGTERM, taking its line and its link with it.
+// The program evok-vx12-sim as a user starts it: --help, a line model it refuses, then a run on
+// a latency-timer line that answers over its link and ends cleanly on SIGTERM, taking its line
+// and its link with it.
 #include "serial_client.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,10 @@ TEST(SimProgram, HelpsAnswersOverItsLinkAndEndsCleanly) {
     const std::string program =
         (fs::read_symlink("/proc/self/exe").parent_path() / "evok-vx12-sim").string();
     EXPECT_EQ(std::system((program + " --help > /dev/null").c_str()), 0);
+    EXPECT_NE(std::system((program + " --line latency:256 2> /dev/null").c_str()), 0);
 
     const std::string link = testing::TempDir() + "evok-sim-link-" + std::to_string(getpid());
-    const char* argv[] = {program.c_str(), "--link", link.c_str(), nullptr};
+    const char* argv[] = {program.c_str(), "--link", link.c_str(), "--line", "latency:32", nullptr};
     pid_t pid = -1;
     ASSERT_EQ(
         posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
