@@ -1,6 +1,7 @@
-// The line: the one place that writes to the controller, flushes the queues and reads replies
-// directly. It also remembers whether a reply to the last request is still owed, so that the next
-// request does not flush that reply half-way and take its rest as its own.
+// The line: the one place that writes to the controller, flushes the queues, reads replies
+// directly and waits for them. It remembers whether a reply to the last request is still owed,
+// so that the next request does not flush that reply half-way and take its rest as its own, and
+// when the line will have carried what was written, so that no flush drops it.
 #include "link/line.h"
 
 #include "ground/state.h"
@@ -19,65 +20,59 @@ double tstart, tdiff;
 
 namespace {
 
-constexpr double kQuietGap = 0.010;    // the line is quiet this long after a reply's last byte
-constexpr double kSettleLimit = 0.100; // the longest a request waits for an earlier reply
+// One byte on the wire: 10 bits at 19200 baud.
+constexpr double kByteTime = 10 / 19200.0;
+// The longest a reply may come later than its bytes' time on the wire allows: the controller's
+// turnaround, and a USB adapter's hand-over, which waits up to its latency timer (1 to 255 ms).
+constexpr double kReplyAllowance = 0.3;
+// Output is flushed only this long after the line has carried it, by the estimate: a flush must
+// never drop a written byte that the line has not carried yet (a UART's output queue).
+constexpr double kCarryMargin = 0.02;
 constexpr double kSettlePoll = 0.0005;
-// A frame's time on the wire: 36 bytes of 10 bits at 19200 baud.
-constexpr double kFrameWireTime = kFrameBytes * 10 / 19200.0;
+// A direct read's wait polls the queue length; a short pause per pass keeps it from holding a
+// core for the whole time limit.
+constexpr double kPollPause = 0.0005;
 
 int owedBytes = 0;         // bytes of the reply that the last request still awaits, 0: none
-double requestTime = 0;    // when that request was written
-double sentAt = 0;         // when everything written so far has left the port
+int owedSeen = 0;          // ... of them, those that came and were read or flushed away
+double owedBy = 0;         // when that reply is complete at the latest, if it comes at all
+double carriedAt = 0;      // when the line has carried everything written so far
 int requests = 0;          // requests awaiting a reply written so far
 int answered = -1;         // the request that the frame taken last answers
 int lastRequest = 0;       // the order of the last request that awaits a reply: names its reply
 int stoppableRequest = -1; // the request a stoppable wait awaits now, -1: none runs
 
-// A direct read's wait polls the queue length; a short pause per pass keeps it from holding a
-// core for the whole time limit.
-constexpr double kPollPause = 0.0005;
-
-// Lets an owed reply finish arriving: complete, quiet for kQuietGap after its last byte, or, when
-// none of it came, kSettleLimit after its request; never longer than kSettleLimit from now. A
-// reply that comes later than that is a fault of the line.
+// Lets an owed reply finish arriving before a new request flushes the queues: a reply is known by
+// its bytes, so the wait ends when all of them have come (those read or flushed away count) or
+// when they can no longer come in time. A reply cut short, lost or later than kReplyAllowance is
+// a fault of the line. No events are processed.
 void Settle() {
-    if (owedBytes == 0) return;
-    const double start = Timer();
-    int seen = QueuedBytes();
-    double lastByte = seen > 0 ? start : requestTime;
-    for (;;) {
-        const int queued = QueuedBytes();
-        const double now = Timer();
-        if (queued != seen) {
-            seen = queued;
-            lastByte = now;
-        }
-        if (queued >= owedBytes) break;
-        if (queued > 0 && now - lastByte >= kQuietGap) break;
-        if (queued == 0 && now - requestTime >= kSettleLimit) break;
-        if (now - start >= kSettleLimit) break;
+    while (owedBytes > 0 && owedSeen + QueuedBytes() < owedBytes && Timer() < owedBy)
         Delay(kSettlePoll);
-    }
-    owedBytes = 0;
+    owedBytes = owedSeen = 0;
 }
 
-// What was written must leave the port before the output queue is flushed: a parameter page
-// written just before a request would otherwise be cut off.
-void Drain() {
-    const double left = sentAt - Timer();
-    if (left > 0) Delay(left);
+// Bytes of the owed reply read or discarded: once all have come, none is owed any more.
+void Seen(int bytes) {
+    if (owedBytes == 0 || bytes <= 0) return;
+    owedSeen += bytes;
+    if (owedSeen >= owedBytes) owedBytes = owedSeen = 0;
 }
 
 // A write that awaits no reply leaves an earlier request's reply owed.
 int Write(int orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, kFrameBytes);
-    if (nBytesW > 0) sentAt = std::max(sentAt, Timer()) + nBytesW * kFrameWireTime / kFrameBytes;
-    if (ReplyBytes(orderCode) > 0) ++requests;
+    // The line carries the bytes after what it still has to carry, one byte time each.
+    if (nBytesW > 0) carriedAt = std::max(carriedAt, Timer()) + nBytesW * kByteTime;
     TraceFrame(kTraceSent, orderCode, szWriteBuf, nBytesW, kFrameBytes);
-    if (ReplyBytes(orderCode) > 0) lastRequest = orderCode;
-    if (nBytesW == kFrameBytes && ReplyBytes(orderCode) > 0) {
-        owedBytes = ReplyBytes(orderCode);
-        requestTime = Timer();
+    const int replyBytes = ReplyBytes(orderCode);
+    if (replyBytes == 0) return nBytesW;
+    ++requests;
+    lastRequest = orderCode;
+    if (nBytesW == kFrameBytes) {
+        owedBytes = replyBytes;
+        owedSeen = 0;
+        owedBy = carriedAt + replyBytes * kByteTime + kReplyAllowance;
     }
     return nBytesW;
 }
@@ -92,7 +87,6 @@ int SendFrame(int orderCode, const unsigned short* words) {
 int SendEncoded(int orderCode, bool flush) {
     if (flush) {
         Settle();
-        Drain();
         FlushLine();
         rx_flag = 0;
     }
@@ -106,12 +100,16 @@ int WriteFrame(int orderCode, const unsigned short* words) {
 
 void CloseLine() {
     CloseCom(com);
-    owedBytes = 0;
+    owedBytes = owedSeen = 0;
+    carriedAt = 0;
 }
 
 void FlushLine() {
+    Seen(QueuedBytes()); // what the flush discards of an owed reply has come all the same
     FlushInQ(com);
-    FlushOutQ(com);
+    // Nothing written may be lost: while the line still carries written bytes, the output queue
+    // holds nothing else to discard, and is left alone.
+    if (Timer() >= carriedAt + kCarryMargin) FlushOutQ(com);
 }
 
 int ReadDirect(int count) {
@@ -119,8 +117,7 @@ int ReadDirect(int count) {
     // Measured against the reply the last request awaits, so that a cut reply shows as short.
     const int awaited = ReplyBytes(lastRequest);
     TraceFrame(kTraceReceived, lastRequest, szReadBuf, read, awaited > 0 ? awaited : count);
-    owedBytes = 0;
-    if (read > 0) sentAt = 0; // a reply came: the request before it has left
+    Seen(read); // a reply cut short stays owed for the rest of its bytes
     return read;
 }
 
@@ -129,8 +126,7 @@ int QueuedBytes() {
 }
 
 void ReplyTaken() {
-    owedBytes = 0;
-    sentAt = 0; // answered: what was written before has reached the controller
+    owedBytes = owedSeen = 0;
     answered = requests;
 }
 

@@ -6,11 +6,10 @@ namespace evok {
 
 // ---- Writing and flushing ---------------------------------------------------------------------
 
-// A request that awaits a reply: lets a reply to an earlier request that is already on its way
-// finish arriving (its bytes complete, or the line quiet for 10 ms after the last byte; at most
-// 100 ms) and what was written before it leave the port, flushes both queues, clears rx_flag,
-// encodes order and words and writes the 36 bytes. nBytesW takes the write's result, which is
-// returned.
+// A request that awaits a reply: lets a reply to an earlier request that is still owed finish
+// arriving (until all its bytes have come, or they no longer can: 0.3 s after their time on the
+// wire), flushes both queues (FlushLine), clears rx_flag, encodes order and words and writes the
+// 36 bytes. No events are processed. nBytesW takes the write's result, which is returned.
 int SendFrame(int order, const unsigned short* words);
 
 // A request whose frame is already in szWriteBuf (the data-block and flash requests); as
@@ -23,11 +22,13 @@ int WriteFrame(int order, const unsigned short* words);
 // Closes the port com (a port that is not open: harmless); no reply is owed afterwards.
 void CloseLine();
 
-// Discards every byte received and not yet sent.
+// Discards every byte received so far, and output not yet sent unless the line may still be
+// carrying written bytes (a flush never drops a byte written and not yet carried). Bytes of an
+// owed reply that it discards count as come.
 void FlushLine();
 
 // Reads count bytes directly into szReadBuf (at most its size), waiting up to the port's time
-// limit; the reply awaited is then taken. Returns the count read.
+// limit; they count toward the reply awaited. Returns the count read.
 int ReadDirect(int count);
 
 // The input queue length, after moving what the device holds into it.

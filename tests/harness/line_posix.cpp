@@ -58,7 +58,8 @@ void BareLine::Drain() {
     }
 }
 
-PluggableLine::PluggableLine(std::string link, bool paced) : link_(std::move(link)), paced_(paced) {
+PluggableLine::PluggableLine(std::string link, bool paced, sim::LineModel model)
+    : link_(std::move(link)), paced_(paced), model_(std::move(model)) {
     plugIn();
 }
 
@@ -73,11 +74,17 @@ void PluggableLine::unplug() {
     plugged_ = false;
 }
 
+void PluggableLine::plugIn(const sim::LineModel& model) {
+    model_ = model;
+    plugIn();
+}
+
 void PluggableLine::plugIn() {
     unplug();
     sim_.reset();
     sim::Simulator::Options options;
     options.line.pacing = paced_;
+    options.line.model = model_;
     sim_ = std::make_unique<sim::Simulator>(options);
     if (::symlink(sim_->devicePath().c_str(), link_.c_str()) != 0)
         throw std::runtime_error("cannot link " + link_ + " to " + sim_->devicePath());

@@ -1,7 +1,7 @@
 #include "tests/harness/program.h"
 
-#include "ground/EVOKVX12TWATCHV11.h"
 #include "app/shell.h"
+#include "ground/EVOKVX12TWATCHV11.h"
 #include "link/com232.h"
 #include "runtime/panel.h"
 

@@ -72,8 +72,8 @@ private:
 // USB adapter that comes back: a symbolic link names the current simulator's pseudo-terminal.
 class PluggableLine {
 public:
-    // Starts a (paced) simulator and names it `link` (a path that must not exist yet).
-    PluggableLine(std::string link, bool paced);
+    // Starts a (paced) simulator on `model` and names it `link` (a path that must not exist yet).
+    PluggableLine(std::string link, bool paced, sim::LineModel model = {});
     ~PluggableLine();
     PluggableLine(const PluggableLine&) = delete;
     PluggableLine& operator=(const PluggableLine&) = delete;
@@ -83,12 +83,15 @@ public:
     bool plugged() const { return plugged_; }
     // The cable is pulled: the line hangs up and the device name disappears.
     void unplug();
-    // A new controller (fresh simulator) appears under the same name.
+    // A new controller (fresh simulator) appears under the same name, on `model` from now on.
     void plugIn();
+    void plugIn(const sim::LineModel& model);
+    const sim::LineModel& model() const { return model_; }
 
 private:
     std::string link_;
     bool paced_;
+    sim::LineModel model_;
     bool plugged_ = false;
     std::unique_ptr<sim::Simulator> sim_;
 };

@@ -13,6 +13,7 @@ std::string FileBytes(const std::string& path) {
 void ProgramWithSim::SetUp() {
     sim::Simulator::Options options;
     options.line.pacing = Paced();
+    options.line.model = Model();
     sim_ = std::make_unique<sim::Simulator>(options);
     program_ = std::make_unique<Program>(sim_->devicePath());
     ASSERT_EQ(program_->startResult(), 0);

@@ -15,12 +15,14 @@
 
 namespace op {
 
-// A test with the simulator (unpaced unless Paced()) and the program started on it.
+// A test with the simulator (unpaced unless Paced(), on the line Model()) and the program
+// started on it.
 class ProgramWithSim : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
     virtual bool Paced() const { return false; }
+    virtual sim::LineModel Model() const { return {}; }
 
     // The order codes of the requests the controller received since the last ClearRequests.
     std::vector<std::uint16_t> Orders() const;
