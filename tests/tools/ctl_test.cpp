@@ -69,18 +69,19 @@ template <typename Words> std::string Lines(const Words& words, std::size_t coun
 // A measurement whose curve index (200) is beyond the 128 points: the companion clamps it.
 const sim::Measurement kFrozen{812, 733, 902, 30, 99, 69, 1, 0, 1, 200};
 
-TEST(Ctl, EachCommandAgainstTheSimulator) {
-    sim::Simulator s; // paced as a 19200-baud line
+// Every command on every line model: the orders the controller saw and what it printed.
+TEST(Ctl, EachCommandAgainstTheSimulatorOnEveryLine) {
     QTemporaryDir dir;
-    s.model().setFirmware("VX12 FW 3.1 LINE-4");
-    s.model().freezeMeasurement(kFrozen);
-    sim::ParamPage eeprom = s.model().eepromPage(0);
-    eeprom[2] = 65535; // thd1, in EEPROM only
-    s.model().setEepromPage(0, eeprom);
+    const std::string cfg = dir.filePath("line.cfg").toStdString();
+    std::ofstream(cfg) << "0\n"
+                       << Lines(Model::startValues(), 15) << "1\n"
+                       << Lines(sim::Parameters{}, 15);
     const auto readBack = [](const sim::Parameters& p) {
         return std::string(kTextParaReceived) + "\n" + Parameters(p);
     };
     const auto ram = [&](Model& m) { return readBack(m.ramParameters()); };
+    // watch's rows without their two time columns
+    const std::string frozen = "812,733,902,30,99,69,1,0,1,128\n";
     struct Row {
         std::string args;
         OrderList orders;
@@ -89,6 +90,7 @@ TEST(Ctl, EachCommandAgainstTheSimulator) {
         {"info", {5, 7}, [](Model&) { return std::string("VX12 FW 3.1 LINE-4\n"); }},
         {"get", {5, 2, 2}, [](Model& m) { return Parameters(m.ramParameters()); }},
         {"get --eeprom", {5, 4, 4}, [](Model& m) { return Parameters(m.eepromParameters()); }},
+        {"send " + cfg, {5, 1, 1, 2}, [](Model&) { return std::string(kTextTransmitOk) + "\n"; }},
         {"block raw", {5, 8, 9, 9}, [](Model& m) { return Lines(m.dataArray(0), 128); }},
         {"block norm", {5, 8, 9, 9}, [](Model& m) { return Lines(m.dataArray(1), 128); }},
         {"ring",
@@ -96,18 +98,34 @@ TEST(Ctl, EachCommandAgainstTheSimulator) {
          [](Model& m) {
              return "index=" + std::to_string(m.ring().index) + "\n" + Lines(m.ring().values, 255);
          }},
+        {"watch --frames 3", {5, 2, 8, 8, 8}, [&](Model&) { return frozen + frozen + frozen; }},
         {"teach", {5, 2, 6, 2}, ram},
         {"refresh", {5, 2, 11, 2}, ram},
         {"reset", {5, 2, 10, 2}, [&](Model&) { return readBack(Model::factoryDefaults()); }},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.args);
-        s.model().clearRequests();
-        const Result r = Ctl(dir, "--port " + s.devicePath() + " " + row.args);
-        EXPECT_EQ(r.code, 0);
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(OrdersSeen(s), row.orders);
-        EXPECT_EQ(r.out, row.expected(s.model()));
+    for (const sim::LineModel& line : sim::LineModelsUnderTest()) {
+        sim::Simulator::Options options; // paced as a 19200-baud line
+        options.line.model = line;
+        sim::Simulator s(options);
+        s.model().setFirmware("VX12 FW 3.1 LINE-4");
+        s.model().freezeMeasurement(kFrozen);
+        sim::ParamPage eeprom = s.model().eepromPage(0);
+        eeprom[2] = 65535; // thd1, in EEPROM only
+        s.model().setEepromPage(0, eeprom);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(line.name() + ": " + row.args);
+            s.model().clearRequests();
+            const Result r = Ctl(dir, "--port " + s.devicePath() + " " + row.args);
+            EXPECT_EQ(r.code, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(OrdersSeen(s), row.orders);
+            std::string out = r.out;
+            for (std::size_t at = 0; row.args.starts_with("watch") && at < out.size();
+                 at = out.find('\n', at) + 1)
+                out.erase(at, out.find(',', out.find(',', at) + 1) + 1 - at);
+            EXPECT_EQ(out, row.expected(s.model()));
+        }
+        EXPECT_EQ(s.line().flushedRequestBytes(), 0u);
     }
     EXPECT_NE(Model::factoryDefaults(), Model::startValues()); // the reset row tells them apart
 }
