@@ -1,4 +1,6 @@
-// Fault soak: the operator program against the simulated controller while the line misbehaves.
+// Fault soak: the operator program against the simulated controller while the line misbehaves,
+// on every line model in turn (a pseudo-terminal, a UART, USB adapters with latency timers and
+// small packets): each phase of quiet and faulty actions runs on the next model.
 // Replies are dropped, delayed past the time limits, cut short, corrupted or followed by extra
 // bytes, and the line is unplugged and plugged in again; meanwhile the operator's actions run in a
 // seeded random order, some of them clicked by an impatient operator while Run is active or while
@@ -156,6 +158,13 @@ private:
     std::string longestAct_;
     std::set<unsigned short> legit_[15]; // per parameter: values it may hold
     long impatientDone_ = 0;
+    std::size_t firstImpatient_ = 0; // actions_ from here on are the impatient operator's
+    // Per line model: actions, impatient actions, failed actions, errors.
+    struct PerModel {
+        long actions = 0, impatient = 0, failed = 0, errors = 0;
+    };
+    std::map<std::string, PerModel> perModel_;
+    PerModel& onModel() { return perModel_[line_->model().name()]; }
     bool nested_ = false; // an impatient action runs: values may change under a read
 };
 
@@ -277,6 +286,7 @@ Soak::Soak(const Options& o) : opt_(o), rng_(o.seed) {
         for (const Action* inner : std::vector<const Action*>{&find("Send RAM"), &toggleAction,
                                                               &find("Get RAM"), &find("Teach")})
             more.push_back(impatient("while waiting", find(outer), *inner, 0.06));
+    firstImpatient_ = actions_.size();
     for (Action& a : more)
         actions_.push_back(std::move(a));
     for (const Action& a : actions_)
@@ -324,6 +334,7 @@ Soak::Action Soak::impatient(const char* how, const Action& outer, const Action&
         nested_ = false;
         if (!innerDone) error(std::string(inner.name) + " never ran");
         ++impatientDone_;
+        ++onModel().impatient;
         status_ = innerStatus;
         return innerOk;
     };
@@ -380,6 +391,7 @@ bool Soak::ringAsController(const char* what) {
 
 void Soak::error(const std::string& text) {
     ++errors_;
+    if (line_) ++onModel().errors;
     std::fprintf(stderr, "ERROR after %ld actions: %s\n", done_, text.c_str());
 }
 
@@ -504,6 +516,7 @@ Soak::Outcome Soak::perform(const Action& action) {
     longestOver_ = std::max(longestOver_, out.seconds - limit);
     if (out.seconds > longestSeconds_) longestSeconds_ = out.seconds, longestAct_ = action.name;
     ++done_;
+    ++onModel().actions;
     return out;
 }
 
@@ -536,6 +549,7 @@ void Soak::check(const Action& action, const Outcome& out, Fault fault, bool mus
         return;
     }
     ++failures_[std::string(action.name) + ": " + out.status];
+    ++onModel().failed;
     const std::string firmware = line_->plugged() ? line_->sim().model().firmware() : "";
     if (action.failed.count(out.status) || action.ok.count(out.status) || out.status == firmware)
         return;
@@ -617,12 +631,24 @@ int Soak::run() {
     const double rssEarlyAt = op::Now() + std::min(60.0, opt_.seconds / 4);
     double rssEarly = 0; // MB
     const op::Usage usageStart = op::TakeUsage();
+    // Two actions in three are impatient ones, so that each line model meets many of them.
     const auto pick = [this](bool lineOnly) -> const Action& {
-        for (;;)
-            if (const Action& a = actions_[rng_() % actions_.size()]; !lineOnly || a.line) return a;
+        for (;;) {
+            const std::size_t from = rng_() % 3 != 0 ? firstImpatient_ : 0;
+            const std::size_t to = from == 0 ? firstImpatient_ : actions_.size();
+            if (const Action& a = actions_[from + rng_() % (to - from)]; !lineOnly || a.line)
+                return a;
+        }
     };
     bool mustSucceedNext = false;
-    while (op::Now() < end) {
+    const std::vector<sim::LineModel> models = sim::LineModelsUnderTest();
+    for (std::size_t phase = 0; op::Now() < end; ++phase) {
+        // The next line model: the adapter is swapped, and the operator chooses the port again.
+        if (const sim::LineModel& model = models[phase % models.size()];
+            !(model == line_->model())) {
+            line_->plugIn(model);
+            check(*portChange_, perform(*portChange_), kClean, true);
+        }
         // A few actions on a quiet line, then a few while one kind of fault is on.
         const int quiet = 1 + static_cast<int>(rng_() % 4);
         for (int i = 0; i < quiet && op::Now() < end; ++i) {
@@ -673,6 +699,10 @@ int Soak::run() {
                 impatientDone_);
     std::printf("longest action:      %.2f s (%s); closest to its limit: %+.2f s\n",
                 longestSeconds_, longestAct_.c_str(), longestOver_);
+    std::printf("per line model:      actions  impatient  failed  errors\n");
+    for (const auto& [name, m] : perModel_)
+        std::printf("  %-16s  %7ld  %9ld  %6ld  %6ld\n", name.c_str(), m.actions, m.impatient,
+                    m.failed, m.errors);
     std::printf("resident memory:     %.1f MB early, %.1f MB at the end\n", rssEarly, rssEnd);
     std::printf("processor time:      %.1f s\n", usageEnd.cpu - usageStart.cpu);
     // Memory must settle: allow for caches filling once, not for growth with every action.
