@@ -8,7 +8,8 @@
 // where only the loop itself limits the rate. Each run is a fresh program process, so that its
 // processor time and memory are the program's alone. Beside them, a figure of the machine: a bare
 // client (write a request, wait for the reply, no GUI) against the same paced simulator, the most
-// any program gets there.
+// any program gets there. Then, per line model (a pseudo-terminal, a UART, USB adapters with
+// latency timers and small packets), the Run window again next to a bare client on the same line.
 //
 //   bench-live [--seconds N]     window length (default 10)
 #include "app/shell.h"
@@ -123,10 +124,16 @@ void MeasureIdle(const std::string& key, double seconds) {
     bench::Report1(key + "_idle_cpu", {bench::CpuShare(from, bench::TakeUsage())});
 }
 
-// Idle with one and both panels, the Run window, then (paced only) the reactions and time-outs.
-int Child(double seconds, bool paced) {
+// Idle with one and both panels, the Run window, then (paced only) the reactions and time-outs;
+// or the Run window alone.
+int Child(double seconds, bool paced, bool runOnly) {
     if (!bench::StartProgram()) return 1;
     op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0);
+    if (runOnly) {
+        bench::ReportRunWindow(kWarmUp, seconds);
+        ShutDown();
+        return 0;
+    }
     if (paced) {
         MeasureIdle("main", seconds);
         op::Click(panelHandle, PANEL_TOGBTNPARAII);
@@ -181,12 +188,15 @@ struct Phase : bench::RunWindow {
     double bareFps = -1; // a bare client against the same simulator
 };
 
-Phase Measure(bool paced, double seconds) {
+// The program's Run window against the simulator on `line` (paced, or not), and a bare client's
+// rate on the same simulator after it; only the Run window when runOnly.
+Phase Measure(bool paced, double seconds, const sim::LineModel& line = {}, bool runOnly = false) {
     Phase phase;
     try {
-        bench::SimProcess sim(paced);
+        bench::SimProcess sim(paced, line);
         std::vector<std::string> args = {"--child", "--seconds", std::to_string(seconds)};
         if (!paced) args.push_back("--unpaced");
+        if (runOnly) args.push_back("--run-only");
         const bench::ChildRun run = bench::RunChild(args, {{"EVOK_COM1", sim.device()}});
         phase.report = run.report;
         static_cast<bench::RunWindow&>(phase) = bench::ReadRunWindow(run);
@@ -215,18 +225,20 @@ double WorstMs(const bench::Report& report, const std::string& key, std::size_t 
 
 int main(int argc, char** argv) {
     double seconds = 10;
-    bool child = false, unpaced = false;
-    // --unpaced is the child's own flag; the usage check below sees the rest.
+    bool child = false, unpaced = false, runOnly = false;
+    // --unpaced and --run-only are the child's own flags; the usage check below sees the rest.
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i)
         if (std::strcmp(argv[i], "--unpaced") == 0)
             unpaced = true;
+        else if (std::strcmp(argv[i], "--run-only") == 0)
+            runOnly = true;
         else
             args.push_back(argv[i]);
     if (!bench::ParseTimedArgs(static_cast<int>(args.size()), args.data(), "bench-live", &seconds,
                                &child))
         return 2;
-    if (child) return Child(seconds, !unpaced);
+    if (child) return Child(seconds, !unpaced, runOnly);
 
     bench::UseOffscreenPlatform();
     const Phase paced = Measure(true, seconds);
@@ -292,5 +304,33 @@ int main(int argc, char** argv) {
         table.failed("unpaced run", fast.why, ">= 2000 /s");
     }
     table.print();
-    return paced.ok && fast.ok ? 0 : 1;
+
+    // The lines operators have: the program's rate against a bare client's on the same line.
+    bench::Table lines(bench::Format(
+        "1b. Live rate per line model: Run, %.0f s window, next to a bare client on the same "
+        "simulator; line limit %.2f frames/s",
+        seconds, bench::kLiveLineLimit));
+    bool linesOk = true;
+    for (const sim::LineModel& line : sim::LineModelsUnderTest()) {
+        const Phase p = Measure(true, seconds, line, true);
+        if (!p.ok || p.bareFps <= 0) {
+            lines.failed(line.name(), p.ok ? "no bare client figure" : p.why, ">= 0.98 of bare");
+            linesOk = false;
+            continue;
+        }
+        const double ofBare = p.fps / p.bareFps;
+        lines.row(line.name() + ": frames per second, ratio to the bare client",
+                  bench::Format("%.2f /s (bare %.2f /s), %.4f", p.fps, p.bareFps, ofBare),
+                  ">= 0.98", ofBare >= 0.98);
+        if (line.kind == sim::LineKind::Uart) {
+            const double ofLimit = p.fps / bench::kLiveLineLimit;
+            lines.row("uart: ratio to the line limit", bench::Format("%.4f", ofLimit), ">= 0.99",
+                      ofLimit >= 0.99);
+        }
+        lines.row(line.name() + ": program CPU while running",
+                  bench::Format("%.2f %%", 100 * p.cpuShare));
+    }
+    std::printf("\n");
+    lines.print();
+    return paced.ok && fast.ok && linesOk ? 0 : 1;
 }

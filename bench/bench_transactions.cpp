@@ -8,7 +8,8 @@
 //   Data      graph source 0 and 1: measurement frame 72 B, two blocks 2 x (36 + 128) B
 //   ring      the ring-buffer button: measurement frame 72 B, four blocks 4 x (36 + 128) B
 // Start-up runs in fresh processes; the others are clicks in one program process. Each figure is
-// the median of several repetitions.
+// the median of several repetitions. Then Get, Send, Data and the ring read again on each line
+// model (a UART, USB adapters with latency timers and small packets).
 //
 //   bench-transactions [--repeat N]     repetitions (default 5)
 #include "app/shell.h"
@@ -227,5 +228,36 @@ int main(int argc, char** argv) {
         ok = false;
     }
     table.print();
+
+    // The same clicks on each line model: the line time is the same, a USB adapter adds its
+    // hand-over to every reply.
+    bench::Table lines(bench::Format(
+        "2b. Transactions per line model (median of %d, ms): Get, Send, Data 0, Data 1, ring read",
+        repeat));
+    for (const sim::LineModel& line : sim::LineModelsUnderTest()) {
+        std::string values;
+        try {
+            bench::SimProcess sim(true, line);
+            const bench::ChildRun run =
+                bench::RunChild({"--child", "transactions", "--repeat", std::to_string(repeat)},
+                                {{"EVOK_COM1", sim.device()}});
+            for (const Expected& e : kTransactions) {
+                const auto it = run.report.find(e.key);
+                const bool failed = run.exitCode != 0 || it == run.report.end() ||
+                                    it->second.empty() ||
+                                    bench::Value(run.report, std::string(e.key) + "_failed", 0) > 0;
+                values += (values.empty() ? "" : ", ") +
+                          (failed ? std::string("failed")
+                                  : bench::Format("%.1f", 1000 * bench::Median(it->second)));
+                ok = ok && !failed;
+            }
+        } catch (const std::exception& e) {
+            values = e.what();
+            ok = false;
+        }
+        lines.row(line.name(), values);
+    }
+    std::printf("\n");
+    lines.print();
     return ok ? 0 : 1;
 }

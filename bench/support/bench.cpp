@@ -88,7 +88,7 @@ std::string ProgramDirectory() {
 
 // ---------------------------------------------------------------------------------------------
 
-SimProcess::SimProcess(bool paced) {
+SimProcess::SimProcess(bool paced, const sim::LineModel& line) {
     const std::string sim = ProgramDirectory() + "/evok-vx12-sim";
     if (access(sim.c_str(), X_OK) != 0)
         throw std::runtime_error("no simulator at " + sim + " (build evok-vx12-sim)");
@@ -97,6 +97,19 @@ SimProcess::SimProcess(bool paced) {
             std::to_string(getpid()) + "-" + std::to_string(static_cast<long>(Now() * 1e6));
     std::vector<std::string> args = {sim, "--link", link_};
     if (!paced) args.push_back("--no-pacing");
+    switch (line.kind) {
+    case sim::LineKind::Pty:
+        break;
+    case sim::LineKind::Uart:
+        args.insert(args.end(), {"--line", "uart"});
+        break;
+    case sim::LineKind::LatencyTimer:
+        args.insert(args.end(), {"--line", "latency:" + std::to_string(std::lround(line.timerMs))});
+        break;
+    case sim::LineKind::SmallPacket:
+        args.insert(args.end(), {"--line", "packet"});
+        break;
+    }
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
     if (pid_ == 0) {

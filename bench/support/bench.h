@@ -8,6 +8,7 @@
 #pragma once
 
 #include "bench/support/usage.h"
+#include "sim/line_model.h"
 #include "tests/harness/program.h"
 
 #include <map>
@@ -50,12 +51,13 @@ double BareClientFrameRate(const std::string& device, double seconds);
 std::string ProgramDirectory();
 
 // The controller simulator (evok-vx12-sim) as a separate process on a pseudo-terminal, paced at
-// 19200 baud or unpaced. The device path is a symbolic link the simulator keeps.
+// 19200 baud or unpaced, on one of the line models. The device path is a symbolic link the
+// simulator keeps.
 class SimProcess {
 public:
     // Starts it and waits until its device is there; throws std::runtime_error when it does not
     // come up.
-    explicit SimProcess(bool paced);
+    explicit SimProcess(bool paced, const sim::LineModel& line = {});
     ~SimProcess(); // stops it (SIGTERM) and waits for it
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
