@@ -100,7 +100,8 @@ int WriteFrame(int orderCode, const unsigned short* words) {
 
 void CloseLine() {
     CloseCom(com);
-    owedBytes = owedSeen = 0;
+    // An owed reply stays owed: an adapter may still hand it over when the same device is opened
+    // again (the operator chose the same port), and the next request then lets it come first.
     carriedAt = 0;
 }
 

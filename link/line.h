@@ -19,7 +19,7 @@ int SendEncoded(int order, bool flush);
 // A write that awaits no reply (the parameter pages): encodes and writes, no flush.
 int WriteFrame(int order, const unsigned short* words);
 
-// Closes the port com (a port that is not open: harmless); no reply is owed afterwards.
+// Closes the port com (a port that is not open: harmless). A reply still owed stays owed.
 void CloseLine();
 
 // Discards every byte received so far, and output not yet sent unless the line may still be
