@@ -1,5 +1,5 @@
 // Panel resources and control identifiers of EVOKVX12TWATCHV11.uir. The panel description carries
-// the same numbers (ctrlId, panelResource); a test checks that both agree.
+// the same numbers (ctrlId, panelResource); the tests click the controls by these numbers.
 #pragma once
 
 namespace evok {
