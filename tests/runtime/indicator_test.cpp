@@ -43,7 +43,7 @@ struct Paints : QObject {
 class Indicators : public PanelFixture {};
 
 TEST_F(Indicators, LookLikeTheirSpinBoxAndItsValueFollows) {
-    constexpr int kShown = panelsvc::kShowLagMs + 20; // each value shown before the next
+    constexpr int kShown = panelsvc::kShowGapMs + 20; // each value shown before the next
     std::vector<int> fast(120);                       // written faster than they are drawn
     std::iota(fast.begin(), fast.end(), 1);
     const struct {
