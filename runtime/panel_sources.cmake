@@ -9,6 +9,7 @@ target_sources(runtime PRIVATE
     direct_plot.cpp
     strip_chart.cpp
     strip_trace.cpp
+    trace_raster.cpp
     xy_graph.cpp
     timer_control.cpp
     lamp.cpp

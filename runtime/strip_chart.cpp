@@ -1,6 +1,7 @@
 #include "runtime/strip_chart.h"
 #include "runtime/show_pace.h"
 #include "runtime/strip_trace.h"
+#include "runtime/trace_raster.h"
 #include "runtime/widget_support.h"
 
 #include <QPaintEvent>
@@ -18,7 +19,7 @@ constexpr int kMaxPointsPerScreen = 100000;
 constexpr int kTraceMargin = 2;
 // A new picture repaints the chart in slabs of this many segments, each over the rows where
 // the old and the new trace run in it: where the trace moves by little, a slab is a few rows.
-constexpr int kSlabSegments = 4;
+constexpr int kSlabSegments = 2;
 // Neighbouring slabs are repainted as one rectangle while that covers at most this much more.
 constexpr double kSlabMerge = 1.3;
 // Slabs kept for the next paint at most.
@@ -53,6 +54,12 @@ QRegion SideBySide(const QRect* rects, std::size_t count) {
     QRegion region;
     region.setRects(banded.data(), static_cast<int>(banded.size()));
     return region;
+}
+
+// Whether the plot draws the trace antialiased (the plot's settings override the trace's own).
+bool Antialiased(const QCustomPlot* plot, const StripTrace* trace) {
+    if (plot->notAntialiasedElements().testFlag(QCP::aePlottables)) return false;
+    return plot->antialiasedElements().testFlag(QCP::aePlottables) || trace->antialiased();
 }
 
 // The pixel row of each screen position 0 .. span as laid out (kNotDrawn: no point there).
@@ -333,6 +340,9 @@ void StripChart::paintEvent(QPaintEvent* event) {
         return;
     }
     if (!picturesCurrent()) takePictures();
+    bool exact = false;
+    const std::vector<QRect> parts = takeParts(region, &exact);
+    if (paintStraight(exact ? parts : std::vector<QRect>(region.begin(), region.end()))) return;
     QCPPainter painter(this);
     if (!painter.isActive()) return;
     const qreal ratio = withoutTrace_.devicePixelRatio();
@@ -341,28 +351,58 @@ void StripChart::paintEvent(QPaintEvent* event) {
         painter.drawImage(QRectF(r), picture,
                           QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
     };
-    // The slabs queued since the last paint, when they are what is to be painted; else the
-    // region's own rectangles.
-    std::vector<QRect> parts;
-    if ((region - slabRegion_).isEmpty()) {
-        for (const QRect& slab : slabs_)
-            if (slab.intersects(region.boundingRect())) parts.push_back(slab);
-    } else {
-        parts.assign(region.begin(), region.end());
-    }
-    slabs_.clear();
-    slabRegion_ = QRegion();
     // First what lies beneath the trace everywhere, then the trace, then the axes over it.
     for (const QRect& r : parts)
         copy(r, withoutTrace_);
     const QRect clip = traceClip();
     for (const QRect& r : parts) {
         painter.setClipRect(r & clip);
-        trace_->drawColumns(&painter, r.left(), r.right()); // as laid out last
+        trace_->drawPart(&painter, r & clip); // as laid out last
     }
     for (const QRect& r : parts)
         for (const QRect& band : axisBands_)
             if (const QRect both = band & r; !both.isEmpty()) copy(both, axesOnly_);
+}
+
+std::vector<QRect> StripChart::takeParts(const QRegion& region, bool* exact) {
+    // The slabs queued since the last paint, when they are what is to be painted; else the
+    // region's own rectangles.
+    std::vector<QRect> parts;
+    if ((region - slabRegion_).isEmpty()) {
+        for (const QRect& slab : slabs_)
+            if (slab.intersects(region.boundingRect())) parts.push_back(slab);
+        *exact = (slabRegion_ - region).isEmpty();
+    } else {
+        parts.assign(region.begin(), region.end());
+        *exact = true;
+    }
+    slabs_.clear();
+    slabRegion_ = QRegion();
+    return parts;
+}
+
+bool StripChart::paintStraight(const std::vector<QRect>& parts) {
+    // Where the window is painted into an image of this program's (the backing store of a
+    // window on a raster platform), the part is put there straight: the background's rows
+    // copied, the trace's pixels set (those under an axis line take the axis's pixel).
+    QPoint offset;
+    QPaintDevice* device = sharedPainter() ? nullptr : redirected(&offset);
+    if (!device || device->devType() != QInternal::Image || !coverOpaque_ ||
+        devicePixelRatioF() != 1.0 || withoutTrace_.devicePixelRatio() != 1.0)
+        return false;
+    auto* image = static_cast<QImage*>(device);
+    const QPen pen = trace_->pen();
+    if (!WritableImage(*image) || pen.style() != Qt::SolidLine || pen.widthF() > 1.0 ||
+        pen.color().alpha() != 255 || Antialiased(this, trace_))
+        return false;
+    const QPoint shift = -offset; // the painter's own redirection: the image's pixel of ours
+    const QRect clip = traceClip();
+    for (const QRect& r : parts)
+        background_.copy(*image, shift, r);
+    for (const QRect& r : parts)
+        DrawSegments(*image, shift, trace_->pixels(), pen.color().rgba(), r & clip, &axesOnly_,
+                     axisBands_);
+    return true;
 }
 
 void StripChart::takePictures() {
@@ -415,6 +455,16 @@ void StripChart::takePictures() {
             break;
         }
     }
+    // Over the trace the axes are lines of whole pixels: a trace pixel under one takes the
+    // line's pixel (else the parts are painted with the painter, which blends).
+    coverOpaque_ = true;
+    const QRect clip = traceClip() & axesOnly_.rect();
+    for (int y = clip.top(); y <= clip.bottom() && coverOpaque_; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(axesOnly_.constScanLine(y));
+        for (int x = clip.left(); x <= clip.right() && coverOpaque_; ++x)
+            coverOpaque_ = qAlpha(row[x]) == 0 || qAlpha(row[x]) == 255;
+    }
+    background_.take(withoutTrace_, traceClip());
     picturesValid_ = true;
     picturesLayout_ = currentLayout();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/direct_plot.h"
+#include "runtime/trace_raster.h"
 
 #include <QImage>
 #include <QRect>
@@ -75,6 +76,13 @@ private:
     // Queues the repaint of the trace as laid out now over the one drawn last.
     void queueTraceChange();
     void takePictures();
+    // The parts of `region` to paint: the slabs queued for it (taken), or its own rectangles;
+    // *exact: they make up the region and no more (none of them hidden in part).
+    std::vector<QRect> takeParts(const QRegion& region, bool* exact);
+    // Paints `parts` (none reaching beyond the paint's region) straight into the image the
+    // window is painted into; false when that cannot be done (another kind of device, a scaled
+    // one, a pen other than whole pixels).
+    bool paintStraight(const std::vector<QRect>& parts);
     // What the pictures depend on beyond the look set through configure(); a whole paint after
     // a change of the look takes them again.
     struct PictureLayout {
@@ -100,6 +108,8 @@ private:
     PictureLayout picturesLayout_;
     QImage withoutTrace_, axesOnly_; // opaque; transparent but for the axes
     QVector<QRect> axisBands_;       // where the axes reach into the plot area
+    bool coverOpaque_ = false;       // axesOnly_ is opaque or clear in the trace's clip
+    RowPicture background_;          // withoutTrace_ in the trace's clip, each row once
 
     std::deque<double> points_; // the newest points; points_.back() has sample number total_-1
     std::uint64_t total_ = 0;   // points appended since creation

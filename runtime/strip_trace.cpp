@@ -1,8 +1,8 @@
 #include "runtime/strip_trace.h"
+#include "runtime/trace_raster.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace panelsvc {
 
@@ -35,23 +35,45 @@ const std::vector<StripTrace::Pixel>& StripTrace::layOut() {
 
 void StripTrace::draw(QCPPainter* painter) {
     layOut();
-    drawColumns(painter, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    drawPart(painter, clipRect().translated(0, -1)); // as the plot clips its layers
 }
 
-void StripTrace::drawColumns(QCPPainter* painter, int first, int last) {
+bool StripTrace::rasterized(const QCPPainter* painter) const {
+    const QPen p = pen();
+    return p.style() == Qt::SolidLine && p.widthF() <= 1.0 && p.color().alpha() == 255 &&
+           p.brush().style() == Qt::SolidPattern &&
+           !painter->testRenderHint(QPainter::Antialiasing) &&
+           painter->transform().type() <= QTransform::TxTranslate &&
+           !painter->modes().testFlag(QCPPainter::pmVectorized);
+}
+
+void StripTrace::drawPart(QCPPainter* painter, const QRect& area) {
     const std::vector<Pixel>& p = pixels_;
+    applyDefaultAntialiasingHint(painter); // as the plot draws its layers
+    if (rasterized(painter)) {
+        // The trace's pixels over what lies beneath, as a picture of the part.
+        QImage part(area.size(), QImage::Format_ARGB32_Premultiplied);
+        part.fill(Qt::transparent);
+        DrawSegments(part, -area.topLeft(), p, pen().color().rgba(), area, nullptr);
+        painter->drawImage(area.topLeft(), part);
+        return;
+    }
     lines_.clear();
     for (std::size_t i = 0; i + 1 < p.size(); ++i) {
         // A segment's pixels lie within the columns of its two ends.
         if (!p[i].drawn || !p[i + 1].drawn) continue;
-        if (std::max(p[i].x, p[i + 1].x) < first || std::min(p[i].x, p[i + 1].x) > last) continue;
+        if (std::max(p[i].x, p[i + 1].x) < area.left() ||
+            std::min(p[i].x, p[i + 1].x) > area.right())
+            continue;
         lines_.emplace_back(p[i].x, p[i].y, p[i + 1].x, p[i + 1].y);
     }
     if (lines_.empty()) return;
-    applyDefaultAntialiasingHint(painter);
+    painter->save();
+    painter->setClipRect(area, Qt::IntersectClip);
     painter->setPen(pen());
     painter->setBrush(Qt::NoBrush);
     painter->drawLines(lines_.data(), static_cast<int>(lines_.size()));
+    painter->restore();
 }
 
 } // namespace panelsvc

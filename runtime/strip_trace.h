@@ -1,8 +1,9 @@
 // The strip chart's trace, drawn by the chart's own painting (see StripChart::paintEvent): the
 // whole of it when the plot draws itself, or only the segments that reach into a part of the
-// chart. Every segment is a line of its own between whole pixels, as the plot has always drawn
-// the trace, so its pixels depend on its two ends alone and a part drawn alone is pixel for
-// pixel what drawing the whole trace puts there.
+// chart. Every segment is a line of its own between whole pixels (trace_raster.h), so its pixels
+// depend on its two ends alone and a part drawn alone is pixel for pixel what drawing the whole
+// trace puts there. A pen that such lines cannot draw (wider, dashed, see-through), a scaled or
+// vector output (an exported picture) get the painter's own lines.
 #pragma once
 
 #include <qcustomplot.h>
@@ -29,9 +30,12 @@ public:
     const std::vector<Pixel>& layOut();
     const std::vector<Pixel>& pixels() const { return pixels_; }
 
-    // Draws, as laid out last, the segments that reach into columns first .. last; the
-    // painter's clip must lie inside the plot's clip for the trace.
-    void drawColumns(QCPPainter* painter, int first, int last);
+    // Draws, as laid out last, what lies of the trace inside `area` (the plot's coordinates,
+    // inside the plot's clip for the trace).
+    void drawPart(QCPPainter* painter, const QRect& area);
+    // Whether the trace is drawn as lines of single pixels (trace_raster.h) by this painter.
+    bool rasterized(const QCPPainter* painter) const;
+    bool antialiased() const { return mAntialiased; }
 
 protected:
     void draw(QCPPainter* painter) override;
