@@ -20,7 +20,17 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 // Calls set(x, y) for every pixel inside `area` of the segments between successive drawn points.
 template <typename Set>
 void ForEachPixel(const std::vector<StripTrace::Pixel>& points, const QRect& area, Set set) {
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    // Points left to right (an axis not reversed): only the segments whose columns meet the
+    // area's.
+    const bool rightward = points.empty() || points.front().x <= points.back().x;
+    std::size_t i = 0;
+    if (rightward) {
+        const auto reaching =
+            std::lower_bound(points.begin(), points.end(), area.left(),
+                             [](const StripTrace::Pixel& p, int left) { return p.x < left; });
+        if (reaching != points.begin()) i = static_cast<std::size_t>(reaching - points.begin()) - 1;
+    }
+    for (; i + 1 < points.size() && (!rightward || points[i].x <= area.right()); ++i) {
         const StripTrace::Pixel& a = points[i];
         const StripTrace::Pixel& b = points[i + 1];
         if (!a.drawn || !b.drawn) continue;
