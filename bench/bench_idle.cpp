@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
             const char* name;
             const char* goal;
             double limit;
-        } windows[] = {{"main", "main panel", "<= 0.15 %", 0.0015},
-                       {"para2", "main panel + para II", "<= 0.15 %", 0.0015},
+        } windows[] = {{"main", "main panel", "<= 0.05 %", 0.0005},
+                       {"para2", "main panel + para II", "<= 0.05 %", 0.0005},
                        {"chart", "strip chart fed 27 /s, no line", "< 10 %", 0.10}};
         for (const Window& w : windows) {
             const std::string key = w.key;

@@ -2,6 +2,7 @@
 #include "runtime/events.h"
 #include "runtime/due_ticks.h"
 #include "runtime/events_platform.h"
+#include "runtime/show_pace.h"
 #include "runtime/testing.h"
 #include "runtime/timing.h"
 
@@ -103,6 +104,7 @@ int ProcessSystemEvents() {
             panelsvc::DeliverDueTicks();
         }
     } pass;
+    panelsvc::ShowPosted();
     if (dispatcher->processEvents(QEventLoop::AllEvents)) return 0;
     // Nothing was pending: the dispatcher's own wait, which ends with the next event of any kind
     // (serial data through its notifier, operator input, the window system, a timer, a posted

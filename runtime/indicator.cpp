@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGlyphRun>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace panelsvc {
@@ -77,13 +79,37 @@ void Indicator::settle() {
 
 void Indicator::adopt(int value) {
     shown_ = value;
-    digits_ = value == minimum() && !specialValueText().isEmpty()
-                  ? specialValueText()
-                  : prefix() + textFromValue(value) + suffix();
-    update();
+    if (value == minimum() && !specialValueText().isEmpty())
+        digits_ = specialValueText();
+    else if (prefix().isEmpty() && suffix().isEmpty())
+        digits_ = formatted(value);
+    else
+        digits_ = prefix() + formatted(value) + suffix();
+    if (box_.isNull()) {
+        update(); // laid out with the box
+        return;
+    }
+    placeDigits();
+    update(field_);
+}
+
+QString Indicator::formatted(int value) const {
+    if (!plainDigits_) return textFromValue(value);
+    char text[16];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return QString::fromLatin1(text, static_cast<qsizetype>(end - text));
 }
 
 void Indicator::takeBox() {
+    // Where the spin box writes a number as plain digits (and a minus), they are written
+    // without asking the locale every time.
+    plainDigits_ = true;
+    for (int probe : {0, 7, 42, -42, 65535, -1234567, 1234567890}) {
+        char text[16];
+        const auto end = std::to_chars(text, text + sizeof text, probe).ptr;
+        plainDigits_ = plainDigits_ && textFromValue(probe) ==
+                                           QLatin1String(text, static_cast<qsizetype>(end - text));
+    }
     const qreal ratio = devicePixelRatioF();
     box_ = QPixmap(size() * ratio);
     box_.setDevicePixelRatio(ratio);
@@ -114,33 +140,107 @@ void Indicator::takeBox() {
     field_ = contents.adjusted(kTextMargin, 0, -kTextMargin, 0);
     const QFontMetrics metrics(font());
     baseline_ = contents.top() + (contents.height() - metrics.height() + 1) / 2 + metrics.ascent();
+    rawFont_ = QRawFont::fromFont(font());
+    glyphs_ = {};
+    p.end();
+    // Opaque as it mostly is (the control's background is what lies behind it), the picture is
+    // kept without an alpha channel: drawing it is then a plain copy.
+    const QImage picture = box_.toImage();
+    bool opaque = true;
+    for (int y = 0; y < picture.height() && opaque; ++y)
+        for (int x = 0; x < picture.width() && opaque; ++x)
+            opaque = qAlpha(picture.pixel(x, y)) == 255;
+    if (opaque) {
+        box_ = QPixmap::fromImage(picture.convertToFormat(QImage::Format_RGB32));
+        box_.setDevicePixelRatio(ratio);
+    }
+    placeDigits();
 }
 
-void Indicator::paintEvent(QPaintEvent*) {
-    if (box_.isNull() || box_.size() != size() * devicePixelRatioF()) takeBox();
-    QPainter p(this);
-    p.drawPixmap(0, 0, box_);
+const Indicator::Glyph* Indicator::glyphOf(QChar c) {
+    if (c.unicode() < 32 || c.unicode() >= 32 + glyphs_.size()) return nullptr;
+    Glyph& g = glyphs_[c.unicode() - 32];
+    if (!g.known) {
+        const QFontMetricsF metrics(font());
+        g.advance = metrics.horizontalAdvance(c);
+        g.leftBearing = metrics.leftBearing(c);
+        g.rightBearing = metrics.rightBearing(c);
+        const QList<quint32> index = rawFont_.glyphIndexesForString(QString(c));
+        g.drawable = rawFont_.isValid() && index.size() == 1 && index.front() != 0;
+        if (g.drawable) {
+            g.index = index.front();
+            const QList<QPointF> advance = rawFont_.advancesForGlyphIndexes(index);
+            g.layoutAdvance = advance.isEmpty() ? 0 : advance.front().x();
+        }
+        g.known = true;
+    }
+    return &g;
+}
+
+void Indicator::placeDigits() {
     // The digits where the line edit would put them, placed the way it places a line that fits
     // (room for its cursor and the font's overhangs included). A number's advance is its
-    // characters' advances: digits are not kerned.
-    const QFontMetricsF metrics(font());
-    qreal advance = 0;
-    for (QChar c : digits_)
-        advance += metrics.horizontalAdvance(c);
+    // characters' advances: digits are not kerned. The glyphs of a text in digits and signs are
+    // placed from their advances once, so that a paint draws them without laying out the text.
+    qreal advance = 0, glyphX = 0;
+    glyphIndexes_.clear();
+    glyphPositions_.clear();
+    bool glyphs = true;
+    for (QChar c : digits_) {
+        const Glyph* g = glyphOf(c);
+        if (!g) {
+            glyphs = false;
+            advance += QFontMetricsF(font()).horizontalAdvance(c);
+            continue;
+        }
+        glyphs = glyphs && g->drawable;
+        if (glyphs) {
+            glyphIndexes_.push_back(g->index);
+            glyphPositions_.push_back(QPointF(glyphX, 0.0));
+            glyphX += g->layoutAdvance;
+        }
+        advance += g->advance;
+    }
+    if (!glyphs) glyphIndexes_.clear();
+    const auto bearing = [&](QChar c, bool left) {
+        const Glyph* g = glyphOf(c);
+        const QFontMetricsF metrics(font());
+        return g ? (left ? g->leftBearing : g->rightBearing)
+                 : (left ? metrics.leftBearing(c) : metrics.rightBearing(c));
+    };
     const int leftOverhang =
-        digits_.isEmpty() ? 0 : std::max(0, -qRound(metrics.leftBearing(digits_.front())));
+        digits_.isEmpty() ? 0 : std::max(0, -qRound(bearing(digits_.front(), true)));
     const int rightOverhang =
-        digits_.isEmpty() ? 0 : std::max(0, -qRound(metrics.rightBearing(digits_.back())));
+        digits_.isEmpty() ? 0 : std::max(0, -qRound(bearing(digits_.back(), false)));
     const int widthUsed = qRound(advance) + 1 + rightOverhang;
     int scroll = 0;
     if (alignment() & Qt::AlignRight)
         scroll = widthUsed - field_.width() + 1;
     else if (alignment() & Qt::AlignHCenter)
         scroll = (widthUsed - field_.width()) / 2;
-    p.setFont(font());
+    digitsX_ = field_.left() - scroll + leftOverhang;
+}
+
+void Indicator::paintEvent(QPaintEvent* event) {
+    if (box_.isNull() || box_.size() != size() * devicePixelRatioF()) takeBox();
+    QPainter p(this);
+    // A new value repaints the field alone; the box's picture is opaque, so it is a plain copy.
+    const QRect part = event->rect();
+    const qreal ratio = box_.devicePixelRatio();
+    p.drawPixmap(QRectF(part), box_,
+                 QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
     p.setPen(palette().color(QPalette::Text));
-    p.setClipRect(field_);
-    p.drawText(field_.left() - scroll + leftOverhang, baseline_, digits_);
+    if (!field_.contains(part)) p.setClipRect(field_);
+    if (!glyphIndexes_.isEmpty()) {
+        QGlyphRun run;
+        run.setRawFont(rawFont_);
+        run.setGlyphIndexes(glyphIndexes_);
+        run.setPositions(glyphPositions_);
+        p.drawGlyphRun(QPointF(digitsX_, baseline_), run);
+    } else {
+        p.setFont(font());
+        p.drawText(digitsX_, baseline_, digits_);
+    }
 }
 
 bool Indicator::event(QEvent* event) {

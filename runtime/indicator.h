@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QPixmap>
+#include <QPointF>
+#include <QRawFont>
 #include <QRect>
 #include <QSpinBox>
 #include <QString>
+
+#include <array>
 
 namespace panelsvc {
 
@@ -24,6 +29,8 @@ public:
     void showValue(int value);
     // The value shown, or about to be: the last one showValue or the spin box itself took.
     int shownValue() const { return shown_; }
+    // The text its picture shows.
+    const QString& drawnText() const { return digits_; }
     // Brings the spin box's own value and text in step with the value shown.
     void settle();
 
@@ -37,12 +44,28 @@ protected:
 
 private:
     void adopt(int value);
+    QString formatted(int value) const; // as textFromValue
+    bool plainDigits_ = false;          // textFromValue writes plain digits
     void takeBox();
+    void placeDigits(); // digitsX_ and the glyphs for digits_, in field_
+    // A character's metrics and glyph in the control's font, worked out once per look.
+    struct Glyph {
+        bool known = false, drawable = false;
+        quint32 index = 0;
+        qreal advance = 0, leftBearing = 0, rightBearing = 0, layoutAdvance = 0;
+    };
+    const Glyph* glyphOf(QChar c); // null for characters outside printable ASCII
+
     int shown_ = 0;
     QString digits_; // the text shown for shown_, as the spin box would write it
     QPixmap box_;    // the control without its digits; null when it has to be taken again
     QRect field_;    // where the digits go, and their baseline: taken with box_
     int baseline_ = 0;
+    int digitsX_ = 0;
+    QRawFont rawFont_;
+    std::array<Glyph, 95> glyphs_;
+    QList<quint32> glyphIndexes_; // digits_ as glyphs; empty when drawn as text
+    QList<QPointF> glyphPositions_;
 };
 
 } // namespace panelsvc

@@ -8,6 +8,8 @@ target_sources(runtime PRIVATE
     widget_support.cpp
     direct_plot.cpp
     strip_chart.cpp
+    strip_trace.cpp
+    trace_raster.cpp
     xy_graph.cpp
     timer_control.cpp
     lamp.cpp

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -25,10 +26,32 @@ int gapMs = kShowGapMs;
 
 void ShowWaiting();
 
+// Receives the event that runs the waiting shows at the next event processing.
+class Poster : public QObject {
+public:
+    static const QEvent::Type kShow;
+    bool event(QEvent* event) override {
+        if (event->type() != kShow) return QObject::event(event);
+        ShowWaiting();
+        return true;
+    }
+};
+const QEvent::Type Poster::kShow = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+Poster* ThePoster() {
+    static Poster* poster = [] {
+        auto* p = new Poster;
+        p->setParent(QCoreApplication::instance());
+        return p;
+    }();
+    return poster;
+}
+
 QTimer* Lag() {
     static QTimer* lag = [] {
         auto* timer = new QTimer(QCoreApplication::instance());
         timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer); // the gap is short: a coarse timer may add 5 %
         QObject::connect(timer, &QTimer::timeout, &ShowWaiting);
         return timer;
     }();
@@ -52,14 +75,22 @@ void ShowSoon(QObject* owner, std::function<void()> show) {
                      [owner](const Waiting& w) { return w.owner == owner; }))
         waiting.push_back({owner, std::move(show)});
     if (posted) return;
-    const qint64 since = sinceShown.isValid() ? sinceShown.elapsed() : kShowLagMs;
+    const qint64 since = sinceShown.isValid() ? sinceShown.elapsed() : gapMs;
     if (since >= gapMs) {
         posted = true;
         Lag()->stop();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &ShowWaiting, Qt::QueuedConnection);
+        QCoreApplication::postEvent(ThePoster(), new QEvent(Poster::kShow));
     } else if (!Lag()->isActive()) {
-        Lag()->start(static_cast<int>(kShowLagMs - since));
+        Lag()->start(static_cast<int>(gapMs - since));
     }
+}
+
+void ShowPosted() {
+    if (!posted) return;
+    QCoreApplication::removePostedEvents(ThePoster(), Poster::kShow);
+    ShowWaiting();
+    // The picture in the same go: the window's own update request would wait for another pass.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 void SetShowGap(int ms) {

@@ -1,6 +1,7 @@
 // Seams of the panel service for tests and benchmarks: the widgets and chart data behind handles.
 // (The file-dialog seam lives beside the dialog in dialogs.cpp.)
 #include "runtime/testing.h"
+#include "runtime/indicator.h"
 #include "runtime/panel_internal.h"
 #include "runtime/show_pace.h"
 #include "runtime/strip_chart.h"
@@ -26,6 +27,16 @@ QWidget* CtrlWidget(int panel, int control) {
 std::vector<double> StripChartShownPoints(int panel, int control) {
     auto* chart = qobject_cast<StripChart*>(CtrlWidget(panel, control));
     return chart ? chart->shownPoints() : std::vector<double>{};
+}
+
+std::vector<double> StripChartDrawnPoints(int panel, int control) {
+    auto* chart = qobject_cast<StripChart*>(CtrlWidget(panel, control));
+    return chart ? chart->drawnPoints() : std::vector<double>{};
+}
+
+std::string IndicatorDrawnText(int panel, int control) {
+    auto* indicator = qobject_cast<Indicator*>(CtrlWidget(panel, control));
+    return indicator ? indicator->drawnText().toStdString() : std::string();
 }
 
 std::uint64_t StripChartPointsReceived(int panel, int control) {

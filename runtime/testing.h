@@ -43,6 +43,11 @@ QWidget* FrameMonitorWindow();
 // colour of its trace 1.
 std::vector<double> StripChartShownPoints(int panel, int control);
 int StripChartTraceColor(int panel, int control);
+// The points a strip chart's picture shows (as its trace last took them) and the text an
+// indicator's picture shows: they catch up with what was written when written values are shown
+// (show_pace.h).
+std::vector<double> StripChartDrawnPoints(int panel, int control);
+std::string IndicatorDrawnText(int panel, int control);
 // The points a strip chart has been handed since it was created (every PlotStripChart call adds
 // its count): what a benchmark counts the frames drawn by. 0 for anything but a strip chart.
 std::uint64_t StripChartPointsReceived(int panel, int control);

@@ -33,7 +33,12 @@ using op::CurrentRssMb;
 using op::Now;
 using op::TakeUsage;
 using op::Usage;
-using op::UseOffscreenPlatform;
+
+// Chooses Qt's offscreen platform (unless a platform is chosen already) with a screen of
+// 1920 x 1080 pixels, as a desktop has: the main panel is then wholly on the screen, as the
+// operator sees it (on the platform's own 800 x 600 screen the panel scrolls and most of the
+// strip chart lies outside the window). Child processes inherit the choice.
+void UseOffscreenPlatform();
 
 // The processor share of a loop that does nothing but wait a millisecond at a time (one ppoll
 // each), for `seconds`: what this machine charges for the thousand wake-ups a second of an event

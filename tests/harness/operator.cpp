@@ -13,10 +13,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QImage>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -187,6 +189,25 @@ ParameterSet ParameterFields() {
         values[i] = static_cast<unsigned short>(
             IntValue(onMain[i] == '1' ? panelHandle : panelPopUp, ids[i]));
     return values;
+}
+
+long ScreenDifference(int panel) {
+    QWidget* window = PanelWidget(panel);
+    if (!window) return -1;
+    const QImage a = window->screen()
+                         ->grabWindow(window->winId())
+                         .toImage()
+                         .convertToFormat(QImage::Format_RGB32);
+    const QImage b = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (a.size() != b.size()) return -1;
+    long differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            differing += (p[x] & 0xFFFFFF) != (q[x] & 0xFFFFFF) ? 1 : 0;
+    }
+    return differing;
 }
 
 } // namespace op

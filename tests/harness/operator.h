@@ -45,6 +45,9 @@ bool Visible(int panel, int control);
 bool Dimmed(int panel, int control);
 // The status line of the main panel.
 std::string Status();
+// The pixels in which what the panel's window shows on the screen differs from the window
+// painted whole, as it is now (-1: the two pictures differ in size).
+long ScreenDifference(int panel);
 
 // The fifteen parameter variables, and the fields of both panels that show them, in page order
 // (powerA ... maxmode).

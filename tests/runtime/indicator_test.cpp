@@ -43,7 +43,7 @@ struct Paints : QObject {
 class Indicators : public PanelFixture {};
 
 TEST_F(Indicators, LookLikeTheirSpinBoxAndItsValueFollows) {
-    constexpr int kShown = panelsvc::kShowLagMs + 20; // each value shown before the next
+    constexpr int kShown = panelsvc::kShowGapMs + 20; // each value shown before the next
     std::vector<int> fast(120);                       // written faster than they are drawn
     std::iota(fast.begin(), fast.end(), 1);
     const struct {
@@ -81,6 +81,7 @@ TEST_F(Indicators, LookLikeTheirSpinBoxAndItsValueFollows) {
         auto* indicator = qobject_cast<QSpinBox*>(CtrlWidget(panel, row.control));
         ASSERT_NE(qobject_cast<panelsvc::Indicator*>(indicator), nullptr);
         EXPECT_EQ(op::IntValue(panel, row.control), row.shown);
+        EXPECT_EQ(op::ScreenDifference(panel), 0); // what its repaints left on the screen
         const auto reference = SpinBoxLike(indicator, row.shown);
         Pump();
         EXPECT_TRUE(indicator->grab().toImage() == reference->grab().toImage());

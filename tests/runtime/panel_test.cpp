@@ -4,6 +4,7 @@
 // clamped, no text beyond the caller's buffer); what it plots is what the charts show.
 #include "panel_test_support.h"
 #include "runtime/events.h"
+#include "runtime/show_pace.h"
 #include "tests/harness/operator.h"
 
 #include <QAbstractItemView>
@@ -13,7 +14,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <numeric>
 #include <thread>
 #include <tuple>
@@ -150,6 +154,52 @@ TEST_F(PanelAttributes, StripChartShowsTheNewest101PointsAfterAppendsOf100) {
     }
     std::iota(expected.begin(), expected.end(), 199.0);
     EXPECT_EQ(StripChartShownPoints(main, PANEL_STRIPCHART_RAW), expected);
+}
+
+// Each new picture of a strip chart repaints only where its trace runs; the screen must still be
+// pixel for pixel the chart painted whole, however the trace moves (the panel is partly
+// scrolled out of this small screen, as a chart can be).
+TEST_F(PanelAttributes, StripChartPicturesEqualTheChartPaintedWhole) {
+    constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char* what;
+        int autoscale, scrollMode, perCall; // perCall: points per PlotStripChart (100: history)
+        double (*value)(int n);
+    } rows[] = {
+        {"a signal that moves a little", 1, 1, 100,
+         [](int n) { return 780 + 8 * std::sin(n / 9.0); }},
+        {"dips across most of the chart", 1, 1, 100,
+         [](int n) { return n % 23 < 4 ? 120.0 : 760 + 5.0 * (n % 3); }},
+        {"a gap where a value is not a number", 1, 1, 100,
+         [](int n) { return n % 17 == 5 ? kNan : 500 + 40 * std::cos(n / 5.0); }},
+        {"values beyond the range, cut off", 0, 1, 100,
+         [](int n) { return n % 11 < 3   ? 1e9 - n
+                            : n % 11 < 6 ? -5e8
+                                         : 300.0 + n; }},
+        {"page by page, a point at a time", 0, 0, 1,
+         [](int n) { return 400 + 300 * std::sin(n / 7.0); }},
+    };
+    std::vector<double> history(100);
+    // Every write drawn at once, for this test alone.
+    struct Gap {
+        Gap() { SetShowGapForTesting(0); }
+        ~Gap() { SetShowGapForTesting(panelsvc::kShowGapMs); }
+    } gap;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (int n = 0; n < 60; ++n) {
+            // As the live loop does it: the history moved by one, the newest value at its end.
+            std::rotate(history.begin(), history.begin() + 1, history.end());
+            history.back() = row.value(n);
+            SetCtrlAttribute(main, PANEL_STRIPCHART_RAW, kAttrPointsPerScreen, 101);
+            SetCtrlAttribute(main, PANEL_STRIPCHART_RAW, kAttrScrollMode, row.scrollMode);
+            SetCtrlAttribute(main, PANEL_STRIPCHART_RAW, kAttrStripAutoscale, row.autoscale);
+            PlotStripChart(main, PANEL_STRIPCHART_RAW, history.data() + 100 - row.perCall,
+                           row.perCall, 0, 0, kTypeDouble);
+            Pump();
+            ASSERT_EQ(op::ScreenDifference(main), 0) << "picture " << n;
+        }
+    }
 }
 
 // The data-block view: cursors set, every plot deleted, a dashed line and a red curve drawn anew.

@@ -11,7 +11,11 @@
 #include "tests/support/support.h"
 #include "views/live.h"
 
+#include <QObject>
+#include <QTimer>
+
 #include <optional>
+#include <string>
 
 namespace evok {
 namespace {
@@ -129,6 +133,49 @@ TEST_F(PacedLive, KeepsAskingAndNeverTimesOutOnASteadyLine) {
     std::erase_if(requests, [](const sim::RequestRecord& r) { return r.order != 8; });
     EXPECT_GT(requests.size(), 50u);
     EXPECT_EQ(op::Status(), kTextLineOk);
+}
+
+// Every frame is drawn as it comes: when the line goes quiet, the last frame is on the screen
+// at once (the chart's picture holds its point, the indicators its values, and the screen is
+// the panel as it paints itself whole), not only with a later write.
+TEST_F(PacedLive, TheLastFrameIsOnScreenOnceTheLineGoesQuiet) {
+    op::SelectRing(panelHandle, PANEL_RNGGRAPHSOURCE, 0);
+    constexpr double kOnScreenWithin = 0.1; // seconds after the frame is taken
+    std::uint64_t points = 0;
+    double lastFrame = 0;
+    bool checked = false;
+    std::vector<double> drawn, shown;
+    std::string digits;
+    int adc = -1;
+    long differing = -1;
+    QTimer watch; // looks every millisecond while the loop runs
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const std::uint64_t now = StripChartPointsReceived(panelHandle, PANEL_STRIPCHART_RAW);
+        if (now != points) {
+            points = now;
+            lastFrame = Timer();
+            return;
+        }
+        if (checked || !sim_->line().muted() || lastFrame == 0 ||
+            Timer() - lastFrame < kOnScreenWithin)
+            return;
+        checked = true;
+        drawn = StripChartDrawnPoints(panelHandle, PANEL_STRIPCHART_RAW);
+        shown = StripChartShownPoints(panelHandle, PANEL_STRIPCHART_RAW);
+        digits = IndicatorDrawnText(panelHandle, PANEL_VAL_ADCCHA);
+        adc = op::IntValue(panelHandle, PANEL_VAL_ADCCHA);
+        differing = op::ScreenDifference(panelHandle);
+        op::Click(panelHandle, PANEL_BTNSTOP);
+    });
+    watch.start(1);
+    op::At(1.0, [&] { sim_->line().setMuted(true); });
+    op::Click(panelHandle, PANEL_BTNRUN);
+    ASSERT_TRUE(checked);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(drawn, shown);
+    EXPECT_EQ(adc, static_cast<int>(shown.back()));
+    EXPECT_EQ(digits, std::to_string(adc));
+    EXPECT_EQ(differing, 0);
 }
 
 } // namespace
