@@ -13,6 +13,7 @@
 //
 //   bench-frame [--frames N]     frames measured (default 10000)
 #include "app/shell.h"
+#include "bench/support/bare_line.h"
 #include "bench/support/bench.h"
 #include "bench/support/program.h"
 #include "ground/EVOKVX12TWATCHV11.h"
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
     // Each frame's drawing is what is measured: written values are shown at every write.
     SetShowGapForTesting(0);
     try {
-        op::BareLine line;
+        bench::BareLine line;
         // Opened before the program takes the device for itself: tells when a frame's bytes
         // are there for the program to read.
         const int probe = open(line.device().c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);

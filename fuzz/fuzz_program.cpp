@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_program.h"
 
+#include "bench/support/bare_line.h"
 #include "tests/harness/program.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ namespace fuzz {
 namespace {
 
 // The line the program runs on; its start-up answered by the harness.
-std::unique_ptr<op::BareLine> line;
+std::unique_ptr<bench::BareLine> line;
 
 } // namespace
 
@@ -40,7 +41,7 @@ void StartProgram() {
     static char name[] = "evok-fuzz";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv); // lives as long as the process
-    line = std::make_unique<op::BareLine>();
+    line = std::make_unique<bench::BareLine>();
     if (const std::string why = line->StartProgram(); !why.empty())
         Fail("the program did not start on the line: %s", why.c_str());
     DrainLine();

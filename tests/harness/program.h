@@ -1,6 +1,6 @@
 // The one harness that starts the operator program inside the calling process on a line and
 // answers its start-up, for tests, benchmarks and fuzz targets alike: on the simulator, on a
-// scripted peer, on a bare pseudo-terminal, or on a line that can be unplugged.
+// scripted peer, or on a line that can be unplugged.
 #pragma once
 
 #include "sim/controller_model.h"
@@ -48,25 +48,6 @@ std::uint16_t OrderOf(const sim::Bytes& frame);
 // parameter pages (page 0 carrying `page0`) and the 64-byte firmware reply.
 void AnswerStartUp(sim::ScriptedPeer& peer, const std::vector<std::uint16_t>& page0,
                    const sim::Bytes& firmwareReply);
-
-// A pseudo-terminal with nothing behind it once the program has started: the start-up is
-// answered from a controller model, then the controller's end is the caller's (non-blocking).
-class BareLine {
-public:
-    BareLine();
-    const std::string& device() const { return pty_.slavePath(); }
-    int fd() const { return pty_.masterFd(); }
-    sim::ControllerModel& model() { return model_; }
-    // StartProgram() on port 1 = this line, its start-up answered.
-    std::string StartProgram();
-    // Writes all the bytes (false when the line fails), or reads and drops what the program wrote.
-    bool Write(const sim::Bytes& bytes);
-    void Drain();
-
-private:
-    sim::Pty pty_;
-    sim::ControllerModel model_;
-};
 
 // A controller line that can be unplugged and plugged in again under the same device name, as a
 // USB adapter that comes back: a symbolic link names the current simulator's pseudo-terminal.

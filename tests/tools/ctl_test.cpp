@@ -80,8 +80,9 @@ TEST(Ctl, EachCommandAgainstTheSimulatorOnEveryLine) {
         return std::string(kTextParaReceived) + "\n" + Parameters(p);
     };
     const auto ram = [&](Model& m) { return readBack(m.ramParameters()); };
-    // watch's rows without their two time columns
+    // watch's CSV header and rows without their two time columns
     const std::string frozen = "812,733,902,30,99,69,1,0,1,128\n";
+    const std::string header = "norm_a,adc_a,amax,t1,t2,delta_t,button,in0,in1,index\n";
     struct Row {
         std::string args;
         OrderList orders;
@@ -98,7 +99,9 @@ TEST(Ctl, EachCommandAgainstTheSimulatorOnEveryLine) {
          [](Model& m) {
              return "index=" + std::to_string(m.ring().index) + "\n" + Lines(m.ring().values, 255);
          }},
-        {"watch --frames 3", {5, 2, 8, 8, 8}, [&](Model&) { return frozen + frozen + frozen; }},
+        {"watch --frames 3 --csv",
+         {5, 2, 8, 8, 8},
+         [&](Model&) { return header + frozen + frozen + frozen; }},
         {"teach", {5, 2, 6, 2}, ram},
         {"refresh", {5, 2, 11, 2}, ram},
         {"reset", {5, 2, 10, 2}, [&](Model&) { return readBack(Model::factoryDefaults()); }},
@@ -130,13 +133,12 @@ TEST(Ctl, EachCommandAgainstTheSimulatorOnEveryLine) {
     EXPECT_NE(Model::factoryDefaults(), Model::startValues()); // the reset row tells them apart
 }
 
-// Rows: local time with milliseconds, seconds since the start, the ten values as the program maps
-// them; a new request only after each frame, none after the last one counted.
-TEST(Ctl, WatchPrintsEveryFrameUntilTheCountOrCtrlC) {
+// Until Ctrl-C: rows of local time with milliseconds, seconds since the start and the ten values
+// as the program maps them; a new request only after each frame, at most one after the last.
+TEST(Ctl, WatchPrintsEveryFrameUntilCtrlC) {
     sim::Simulator s;
     QTemporaryDir dir;
     s.model().freezeMeasurement(kFrozen);
-    // A row: local time with milliseconds, seconds with 3 decimals, then the mapped values.
     const auto isRow = [](const std::string& line) {
         int f[9], end = 0;
         return std::sscanf(line.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d,%d.%3d,%n", &f[0], &f[1],
@@ -144,34 +146,23 @@ TEST(Ctl, WatchPrintsEveryFrameUntilTheCountOrCtrlC) {
                line[23] == ',' && line[end - 5] == '.' &&
                line.substr(end) == "812,733,902,30,99,69,1,0,1,128";
     };
-    const std::string header = "time,seconds,norm_a,adc_a,amax,t1,t2,delta_t,button,in0,in1,index";
-    struct {
-        std::string args, wrap, header;
-        std::size_t fewest, most; // rows
-    } cases[] = {
-        {"watch --frames 3 --csv", "CTL", header + "\n", 3, 3},
-        {"watch", "CTL & sleep 1; kill -INT $!; wait $!", "", 1, 60},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        s.model().clearRequests();
-        const Result r = Ctl(dir, "--port " + s.devicePath() + " " + c.args, c.wrap);
-        EXPECT_EQ(r.code, 0);
-        EXPECT_EQ(r.err, "");
-        ASSERT_TRUE(r.out.starts_with(c.header) && r.out.ends_with("\n")) << r.out;
-        std::istringstream in(r.out.substr(c.header.size()));
-        std::size_t rows = 0;
-        double last = 0;
-        for (std::string line; std::getline(in, line); ++rows) {
-            EXPECT_TRUE(isRow(line)) << line;
-            EXPECT_GT(std::stod(line.substr(24)), last) << line;
-            last = std::stod(line.substr(24));
-        }
-        EXPECT_TRUE(rows >= c.fewest && rows <= c.most) << rows;
-        const OrderList orders = OrdersSeen(s);
-        const auto measures = static_cast<std::size_t>(std::count(orders.begin(), orders.end(), 8));
-        EXPECT_TRUE(measures == rows || (c.fewest != c.most && measures == rows + 1)) << measures;
+    const Result r =
+        Ctl(dir, "--port " + s.devicePath() + " watch", "CTL & sleep 1; kill -INT $!; wait $!");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
+    ASSERT_TRUE(r.out.ends_with("\n")) << r.out;
+    std::istringstream in(r.out);
+    std::size_t rows = 0;
+    double last = 0;
+    for (std::string line; std::getline(in, line); ++rows) {
+        EXPECT_TRUE(isRow(line)) << line;
+        EXPECT_GT(std::stod(line.substr(24)), last) << line;
+        last = std::stod(line.substr(24));
     }
+    EXPECT_TRUE(rows >= 1 && rows <= 60) << rows;
+    const OrderList orders = OrdersSeen(s);
+    const auto measures = static_cast<std::size_t>(std::count(orders.begin(), orders.end(), 8));
+    EXPECT_TRUE(measures == rows || measures == rows + 1) << measures;
 }
 
 // The companion's files are the operator program's, byte for byte, from controllers in the same
