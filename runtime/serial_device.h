@@ -27,9 +27,8 @@ public:
     // for low-latency mode (beginLowLatency). Returns 0 and sets out, or a negative ComError.
     static int open(const std::string& path, const LineSettings& settings,
                     std::unique_ptr<Device>& out);
-    // Switches low-latency mode off again if open switched it on and the device has not gone
-    // away since (after a hang-up there is nothing to put back), releases exclusive use and
-    // closes.
+    // Switches low-latency mode off again if open switched it on (on a device that has gone
+    // away the driver refuses, harmlessly), releases exclusive use and closes.
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
@@ -38,8 +37,7 @@ public:
     std::intptr_t nativeHandle() const { return handle_; }
 
     // Reads what has arrived, at most size bytes, without waiting. Returns the count (0 when
-    // nothing is there now) or kComErrIo when the device hung up or failed. Every kComErrIo of
-    // a device means it has gone away.
+    // nothing is there now) or kComErrIo when the device hung up or failed.
     long readAvailable(void* buffer, std::size_t size);
     // Writes what fits now, at most size bytes, without waiting. Returns the count (0 when
     // nothing fits now) or kComErrIo when the device hung up or failed.
@@ -64,8 +62,6 @@ public:
 
 private:
     explicit Device(std::intptr_t handle) : handle_(handle) {}
-    // The device hung up or failed: forgets low-latency mode, returns kComErrIo.
-    int wentAway();
     std::intptr_t handle_;
     int readMinimum_ = 1;
     bool lowLatencyToUndo_ = false; // open switched low-latency mode on

@@ -222,11 +222,11 @@ long Device::readAvailable(void* buffer, std::size_t size) {
     for (;;) {
         const ssize_t n = ::read(fdOf(handle_), buffer, size);
         if (n > 0) return static_cast<long>(n);
-        if (n == 0) return wentAway(); // end of file: the far side is gone
+        if (n == 0) return kComErrIo; // end of file: the far side is gone
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         const int mapped = comErrorFromErrno(errno, Phase::Io);
-        return mapped == kComErrSystem ? kComErrSystem : wentAway();
+        return mapped == kComErrSystem ? kComErrSystem : kComErrIo;
     }
 }
 
@@ -242,27 +242,22 @@ long Device::writeSome(const void* buffer, std::size_t size) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         const int mapped = comErrorFromErrno(errno, Phase::Io);
-        return mapped == kComErrSystem ? kComErrSystem : wentAway();
+        return mapped == kComErrSystem ? kComErrSystem : kComErrIo;
     }
-}
-
-int Device::wentAway() {
-    lowLatencyToUndo_ = false;
-    return kComErrIo;
 }
 
 int Device::waitReadable(double seconds) {
     const int rev = pollOne(fdOf(handle_), POLLIN, seconds);
-    if (rev < 0) return wentAway();
+    if (rev < 0) return kComErrIo;
     if (rev & POLLIN) return 1;
-    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return wentAway();
+    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return kComErrIo;
     return 0;
 }
 
 int Device::waitWritable(double seconds) {
     const int rev = pollOne(fdOf(handle_), POLLOUT, seconds);
-    if (rev < 0) return wentAway();
-    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return wentAway();
+    if (rev < 0) return kComErrIo;
+    if (rev & (POLLHUP | POLLERR | POLLNVAL)) return kComErrIo;
     if (rev & POLLOUT) return 1;
     return 0;
 }
