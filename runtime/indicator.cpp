@@ -81,8 +81,6 @@ void Indicator::adopt(int value) {
     shown_ = value;
     if (value == minimum() && !specialValueText().isEmpty())
         digits_ = specialValueText();
-    else if (prefix().isEmpty() && suffix().isEmpty())
-        digits_ = formatted(value);
     else
         digits_ = prefix() + formatted(value) + suffix();
     if (box_.isNull()) {
@@ -203,10 +201,9 @@ void Indicator::placeDigits() {
     }
     if (!glyphs) glyphIndexes_.clear();
     const auto bearing = [&](QChar c, bool left) {
-        const Glyph* g = glyphOf(c);
-        const QFontMetricsF metrics(font());
-        return g ? (left ? g->leftBearing : g->rightBearing)
-                 : (left ? metrics.leftBearing(c) : metrics.rightBearing(c));
+        if (const Glyph* g = glyphOf(c)) return left ? g->leftBearing : g->rightBearing;
+        const QFontMetricsF metrics(font()); // only for a character without a glyph kept
+        return left ? metrics.leftBearing(c) : metrics.rightBearing(c);
     };
     const int leftOverhang =
         digits_.isEmpty() ? 0 : std::max(0, -qRound(bearing(digits_.front(), true)));

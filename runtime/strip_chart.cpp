@@ -391,17 +391,15 @@ bool StripChart::paintStraight(const std::vector<QRect>& parts) {
         devicePixelRatioF() != 1.0 || withoutTrace_.devicePixelRatio() != 1.0)
         return false;
     auto* image = static_cast<QImage*>(device);
-    const QPen pen = trace_->pen();
-    if (!WritableImage(*image) || pen.style() != Qt::SolidLine || pen.widthF() > 1.0 ||
-        pen.color().alpha() != 255 || Antialiased(this, trace_))
+    if (!WritableImage(*image) || !trace_->penDrawsAsPixels() || Antialiased(this, trace_))
         return false;
     const QPoint shift = -offset; // the painter's own redirection: the image's pixel of ours
     const QRect clip = traceClip();
     for (const QRect& r : parts)
         background_.copy(*image, shift, r);
     for (const QRect& r : parts)
-        DrawSegments(*image, shift, trace_->pixels(), pen.color().rgba(), r & clip, &axesOnly_,
-                     axisBands_);
+        DrawSegments(*image, shift, trace_->pixels(), trace_->pen().color().rgba(), r & clip,
+                     &axesOnly_, axisBands_);
     return true;
 }
 

@@ -38,11 +38,14 @@ void StripTrace::draw(QCPPainter* painter) {
     drawPart(painter, clipRect().translated(0, -1)); // as the plot clips its layers
 }
 
-bool StripTrace::rasterized(const QCPPainter* painter) const {
+bool StripTrace::penDrawsAsPixels() const {
     const QPen p = pen();
     return p.style() == Qt::SolidLine && p.widthF() <= 1.0 && p.color().alpha() == 255 &&
-           p.brush().style() == Qt::SolidPattern &&
-           !painter->testRenderHint(QPainter::Antialiasing) &&
+           p.brush().style() == Qt::SolidPattern;
+}
+
+bool StripTrace::rasterized(const QCPPainter* painter) const {
+    return penDrawsAsPixels() && !painter->testRenderHint(QPainter::Antialiasing) &&
            painter->transform().type() <= QTransform::TxTranslate &&
            !painter->modes().testFlag(QCPPainter::pmVectorized);
 }

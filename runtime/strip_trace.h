@@ -33,14 +33,17 @@ public:
     // Draws, as laid out last, what lies of the trace inside `area` (the plot's coordinates,
     // inside the plot's clip for the trace).
     void drawPart(QCPPainter* painter, const QRect& area);
-    // Whether the trace is drawn as lines of single pixels (trace_raster.h) by this painter.
-    bool rasterized(const QCPPainter* painter) const;
+    // Whether the pen is one that lines of single pixels (trace_raster.h) can draw.
+    bool penDrawsAsPixels() const;
     bool antialiased() const { return mAntialiased; }
 
 protected:
     void draw(QCPPainter* painter) override;
 
 private:
+    // Whether the trace is drawn as lines of single pixels by this painter.
+    bool rasterized(const QCPPainter* painter) const;
+
     int first_ = 0;
     std::vector<double> values_;
     std::vector<Pixel> pixels_;

@@ -28,7 +28,6 @@ class RowPicture {
 public:
     // Keeps `area` of `picture` (32 bits a pixel).
     void take(const QImage& picture, const QRect& area);
-    const QRect& area() const { return area_; }
     // Copies `part` (inside the area) into `image`, where the picture's pixel p is the image's
     // pixel p + shift.
     void copy(QImage& image, QPoint shift, const QRect& part) const;
