@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace panelsvc {
 
@@ -193,15 +194,20 @@ QString StripChart::exportName() const {
     return title().isEmpty() ? QStringLiteral("strip chart") : title();
 }
 
+const std::vector<double>& StripChart::drawnPoints() const {
+    return trace_->points();
+}
+
 void StripChart::redraw() {
     std::uint64_t first, end, screenStart;
     firstAndLastShown(&first, &end, &screenStart);
     const std::uint64_t oldestKept = total_ - points_.size();
-    shown_.clear();
+    std::vector<double> shown;
+    shown.reserve(end - first);
     double lo = yMin_, hi = yMax_;
     for (std::uint64_t s = first; s < end; ++s) {
         const double v = points_[s - oldestKept];
-        shown_.push_back(v);
+        shown.push_back(v);
         if (std::isfinite(v)) {
             lo = std::min(lo, v);
             hi = std::max(hi, v);
@@ -209,7 +215,7 @@ void StripChart::redraw() {
     }
     // x is the position on the screen, not the running sample number: the axis and its tick
     // labels stay the same from frame to frame, so the cached labels are reused.
-    trace_->setPoints(static_cast<int>(first - screenStart), shown_);
+    trace_->setPoints(static_cast<int>(first - screenStart), std::move(shown));
     const QCPRange xBefore = xAxis->range(), yBefore = yAxis->range();
     xAxis->setRange(0.0, static_cast<double>(std::max(pointsPerScreen_ - 1, 1)));
     if (yAutoscale_ && (lo < yMin_ || hi > yMax_)) {

@@ -46,7 +46,7 @@ public:
     // The points on screen now, oldest first.
     std::vector<double> shownPoints() const;
     // The points its picture shows: those on screen when written values were last shown.
-    const std::vector<double>& drawnPoints() const { return shown_; }
+    const std::vector<double>& drawnPoints() const;
     // Points appended since the chart was created.
     std::uint64_t receivedPoints() const { return total_; }
 
@@ -98,7 +98,6 @@ private:
     QRect traceClip() const; // where the plot lets the trace show
     QRect reach() const;     // where the trace's pixels can be
 
-    std::vector<double> shown_;  // the points shown, as last handed to the trace
     std::vector<int> drawnRows_; // the trace drawn last: its pixel row by screen position
     std::vector<int> rows_;      // ... and as laid out now
     bool drawnKnown_ = false;    // ... and whether that is known

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace panelsvc {
 
@@ -14,9 +15,9 @@ constexpr double kFarPixel = 1e6;
 
 } // namespace
 
-void StripTrace::setPoints(int first, const std::vector<double>& values) {
+void StripTrace::setPoints(int first, std::vector<double> values) {
     first_ = first;
-    values_ = values;
+    values_ = std::move(values);
 }
 
 const std::vector<StripTrace::Pixel>& StripTrace::layOut() {

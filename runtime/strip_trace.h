@@ -18,7 +18,8 @@ public:
 
     // The points shown: values[i] at screen position (x key) first + i. A value that is not a
     // finite number leaves a gap.
-    void setPoints(int first, const std::vector<double>& values);
+    void setPoints(int first, std::vector<double> values);
+    const std::vector<double>& points() const { return values_; }
 
     // A point as drawn with the axes' current layout: its pixel, or drawn == false for a gap.
     struct Pixel {
