@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGlyphRun>
 #include <QLineEdit>
@@ -25,26 +26,36 @@ namespace {
 // A line edit keeps this many pixels between its text and its left and right edges.
 constexpr int kTextMargin = 2;
 
-// Indicators whose spin box is behind what they show, brought in step together by one timer: a
-// run of writes costs one wake-up every kBoxLagMs, not one per indicator.
+// Indicators whose spin box is behind what they show, brought in step together by one timer once
+// their writes have paused for kBoxLagMs: a live view writes them many times a second, and
+// setting a spin box's value formats and lays out its text and repaints all of it.
 std::vector<QPointer<Indicator>> behind;
+QElapsedTimer sinceWritten;
+
+void SettleBehind() {
+    const std::vector<QPointer<Indicator>> due = std::move(behind);
+    behind.clear();
+    for (const QPointer<Indicator>& i : due)
+        if (i) i->settle();
+}
 
 void SettleLater(Indicator* indicator) {
     static QTimer* lag = [] {
         auto* timer = new QTimer(QCoreApplication::instance());
         timer->setSingleShot(true);
-        timer->setInterval(Indicator::kBoxLagMs);
-        QObject::connect(timer, &QTimer::timeout, [] {
-            const std::vector<QPointer<Indicator>> due = std::move(behind);
-            behind.clear();
-            for (const QPointer<Indicator>& i : due)
-                if (i) i->settle();
+        QObject::connect(timer, &QTimer::timeout, [timer] {
+            const qint64 quiet = sinceWritten.elapsed();
+            if (quiet >= Indicator::kBoxLagMs)
+                SettleBehind();
+            else // written since the timer started: once more, for the rest of the pause
+                timer->start(static_cast<int>(Indicator::kBoxLagMs - quiet));
         });
         return timer;
     }();
+    sinceWritten.start();
     if (std::find(behind.begin(), behind.end(), indicator) == behind.end())
         behind.emplace_back(indicator);
-    if (!lag->isActive()) lag->start();
+    if (!lag->isActive()) lag->start(Indicator::kBoxLagMs);
 }
 
 } // namespace
@@ -91,7 +102,20 @@ void Indicator::adopt(int value) {
     update(field_);
 }
 
-QString Indicator::formatted(int value) const {
+QString Indicator::formatted(int value) {
+    if (!digitsProbed_) {
+        // Where the spin box writes a number as plain digits (and a minus), they are written
+        // without asking the locale every time.
+        plainDigits_ = true;
+        for (int probe : {0, 7, 42, -42, 65535, -1234567, 1234567890}) {
+            char text[16];
+            const auto end = std::to_chars(text, text + sizeof text, probe).ptr;
+            plainDigits_ =
+                plainDigits_ &&
+                textFromValue(probe) == QLatin1String(text, static_cast<qsizetype>(end - text));
+        }
+        digitsProbed_ = true;
+    }
     if (!plainDigits_) return textFromValue(value);
     char text[16];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
@@ -99,15 +123,7 @@ QString Indicator::formatted(int value) const {
 }
 
 void Indicator::takeBox() {
-    // Where the spin box writes a number as plain digits (and a minus), they are written
-    // without asking the locale every time.
-    plainDigits_ = true;
-    for (int probe : {0, 7, 42, -42, 65535, -1234567, 1234567890}) {
-        char text[16];
-        const auto end = std::to_chars(text, text + sizeof text, probe).ptr;
-        plainDigits_ = plainDigits_ && textFromValue(probe) ==
-                                           QLatin1String(text, static_cast<qsizetype>(end - text));
-    }
+    digitsProbed_ = false; // a new look may be a new locale
     const qreal ratio = devicePixelRatioF();
     box_ = QPixmap(size() * ratio);
     box_.setDevicePixelRatio(ratio);
@@ -250,8 +266,9 @@ bool Indicator::event(QEvent* event) {
 }
 
 void Indicator::changeEvent(QEvent* event) {
-    // A new look (palette, font, style, dimmed) needs a new picture of the box.
+    // A new look (palette, font, style, dimmed, locale) needs a new picture of the box.
     box_ = QPixmap();
+    digitsProbed_ = false;
     QSpinBox::changeEvent(event);
     if (event->type() == QEvent::StyleChange) setAttribute(Qt::WA_OpaquePaintEvent);
 }

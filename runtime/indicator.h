@@ -24,8 +24,9 @@ public:
 
     // Shows value (clamped to the range) when written values are next shown (show_pace.h). The
     // spin box's own value and text (value(), text(), what assistive tools read) follow then
-    // while assistive tools are active, else within kBoxLagMs more, together with every other
-    // indicator written meanwhile.
+    // while assistive tools are active, else once the writes of every indicator have paused for
+    // kBoxLagMs (a live view writes them many times a second; the program itself reads
+    // shownValue()).
     void showValue(int value);
     // The value shown, or about to be: the last one showValue or the spin box itself took.
     int shownValue() const { return shown_; }
@@ -44,8 +45,9 @@ protected:
 
 private:
     void adopt(int value);
-    QString formatted(int value) const; // as textFromValue
-    bool plainDigits_ = false;          // textFromValue writes plain digits
+    QString formatted(int value); // as textFromValue
+    bool plainDigits_ = false;    // textFromValue writes plain digits
+    bool digitsProbed_ = false;   // ... and that is known (also for a control never painted)
     void takeBox();
     void placeDigits(); // digitsX_ and the glyphs for digits_, in field_
     // A character's metrics and glyph in the control's font, worked out once per look.
