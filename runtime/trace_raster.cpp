@@ -46,9 +46,6 @@ void ForEachPixel(const std::vector<StripTrace::Pixel>& points, const QRect& are
             if (area.contains(a.x, a.y)) set(a.x, a.y);
             continue;
         }
-        const auto along = [&](std::int64_t t, std::int64_t d) {
-            return static_cast<int>(FloorDiv(2 * t * d + steps, 2 * steps));
-        };
         // The steps whose major coordinate lies within the area.
         const int from = alongX ? area.left() : area.top();
         const int to = alongX ? area.right() : area.bottom();
@@ -57,10 +54,34 @@ void ForEachPixel(const std::vector<StripTrace::Pixel>& points, const QRect& are
         const std::int64_t first = std::max<std::int64_t>(sign > 0 ? from - start : start - to, 0);
         const std::int64_t last =
             std::min<std::int64_t>(sign > 0 ? to - start : start - from, steps);
+        if (first > last) continue;
+        // The minor coordinate of step t is floor((2 t d + steps) / (2 steps)), the exact line
+        // rounded. It is kept as quotient and remainder from step to step: |2 d| <= 2 steps, so
+        // a step moves it by one at most.
+        const std::int64_t d = alongX ? dy : dx;
+        const std::int64_t den = 2 * steps;
+        std::int64_t q = FloorDiv(2 * first * d + steps, den);
+        std::int64_t r = 2 * first * d + steps - q * den;
+        const int minorStart = alongX ? a.y : a.x;
+        const int minorLow = alongX ? area.top() : area.left();
+        const int minorHigh = alongX ? area.bottom() : area.right();
         for (std::int64_t t = first; t <= last; ++t) {
-            const int x = alongX ? a.x + sign * static_cast<int>(t) : a.x + along(t, dx);
-            const int y = alongX ? a.y + along(t, dy) : a.y + sign * static_cast<int>(t);
-            if (area.contains(x, y)) set(x, y);
+            const int major = start + sign * static_cast<int>(t);
+            const int minor = minorStart + static_cast<int>(q);
+            if (minor >= minorLow && minor <= minorHigh) {
+                if (alongX)
+                    set(major, minor);
+                else
+                    set(minor, major);
+            }
+            r += 2 * d;
+            if (r >= den) {
+                r -= den;
+                ++q;
+            } else if (r < 0) {
+                r += den;
+                --q;
+            }
         }
     }
 }
