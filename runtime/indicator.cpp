@@ -90,32 +90,23 @@ void Indicator::settle() {
 
 void Indicator::adopt(int value) {
     shown_ = value;
-    if (value == minimum() && !specialValueText().isEmpty())
-        digits_ = specialValueText();
-    else
-        digits_ = prefix() + formatted(value) + suffix();
+    // A control not painted yet, or since its look changed (one that is never shown), writes
+    // and lays out its text with the box.
     if (box_.isNull()) {
-        update(); // laid out with the box
+        update();
         return;
     }
+    digits_ = textOf(value);
     placeDigits();
     update(field_);
 }
 
-QString Indicator::formatted(int value) {
-    if (!digitsProbed_) {
-        // Where the spin box writes a number as plain digits (and a minus), they are written
-        // without asking the locale every time.
-        plainDigits_ = true;
-        for (int probe : {0, 7, 42, -42, 65535, -1234567, 1234567890}) {
-            char text[16];
-            const auto end = std::to_chars(text, text + sizeof text, probe).ptr;
-            plainDigits_ =
-                plainDigits_ &&
-                textFromValue(probe) == QLatin1String(text, static_cast<qsizetype>(end - text));
-        }
-        digitsProbed_ = true;
-    }
+QString Indicator::textOf(int value) const {
+    if (value == minimum() && !specialValueText().isEmpty()) return specialValueText();
+    return prefix() + formatted(value) + suffix();
+}
+
+QString Indicator::formatted(int value) const {
     if (!plainDigits_) return textFromValue(value);
     char text[16];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
@@ -123,7 +114,16 @@ QString Indicator::formatted(int value) {
 }
 
 void Indicator::takeBox() {
-    digitsProbed_ = false; // a new look may be a new locale
+    // Where the spin box writes a number as plain digits (and a minus), they are written
+    // without asking the locale every time.
+    plainDigits_ = true;
+    for (int probe : {0, 7, 42, -42, 65535, -1234567, 1234567890}) {
+        char text[16];
+        const auto end = std::to_chars(text, text + sizeof text, probe).ptr;
+        plainDigits_ = plainDigits_ && textFromValue(probe) ==
+                                           QLatin1String(text, static_cast<qsizetype>(end - text));
+    }
+    digits_ = textOf(shown_);
     const qreal ratio = devicePixelRatioF();
     box_ = QPixmap(size() * ratio);
     box_.setDevicePixelRatio(ratio);
@@ -266,9 +266,8 @@ bool Indicator::event(QEvent* event) {
 }
 
 void Indicator::changeEvent(QEvent* event) {
-    // A new look (palette, font, style, dimmed, locale) needs a new picture of the box.
+    // A new look (palette, font, style, dimmed) needs a new picture of the box.
     box_ = QPixmap();
-    digitsProbed_ = false;
     QSpinBox::changeEvent(event);
     if (event->type() == QEvent::StyleChange) setAttribute(Qt::WA_OpaquePaintEvent);
 }

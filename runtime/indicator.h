@@ -45,9 +45,9 @@ protected:
 
 private:
     void adopt(int value);
-    QString formatted(int value); // as textFromValue
-    bool plainDigits_ = false;    // textFromValue writes plain digits
-    bool digitsProbed_ = false;   // ... and that is known (also for a control never painted)
+    QString textOf(int value) const;    // the text the spin box shows for value
+    QString formatted(int value) const; // as textFromValue
+    bool plainDigits_ = false;          // textFromValue writes plain digits
     void takeBox();
     void placeDigits(); // digitsX_ and the glyphs for digits_, in field_
     // A character's metrics and glyph in the control's font, worked out once per look.
