@@ -96,4 +96,18 @@ TEST_F(Indicators, LookLikeTheirSpinBoxAndItsValueFollows) {
     }
 }
 
+// Written while its panel was not shown yet: the first picture shows the last value.
+TEST_F(Indicators, WrittenBeforeItWasEverShownShowsTheLastValue) {
+    SetCtrlVal(popup, POPUP_RINGINDEX, 4711);
+    SetCtrlVal(popup, POPUP_RINGINDEX, 77);
+    Pump();
+    DisplayPanel(popup);
+    Pump();
+    auto* indicator = qobject_cast<QSpinBox*>(CtrlWidget(popup, POPUP_RINGINDEX));
+    EXPECT_EQ(IndicatorDrawnText(popup, POPUP_RINGINDEX), "77");
+    const auto reference = SpinBoxLike(indicator, 77);
+    Pump();
+    EXPECT_TRUE(indicator->grab().toImage() == reference->grab().toImage());
+}
+
 } // namespace
