@@ -106,7 +106,8 @@ void CloseLine() {
 }
 
 void FlushLine() {
-    Seen(QueuedBytes()); // what the flush discards of an owed reply has come all the same
+    // What the flush discards of an owed reply has come all the same.
+    if (owedBytes > 0) Seen(QueuedBytes());
     FlushInQ(com);
     // Nothing written may be lost: while the line still carries written bytes, the output queue
     // holds nothing else to discard, and is left alone.

@@ -165,11 +165,12 @@ int bytesAwaited(const Port& p) {
 // leaves further bytes waiting in the driver; a hung-up device would wake the loop forever.
 // While it is watched, the device wakes the event pump only once the notification can be
 // raised: a frame that trickles in at the line's speed is one wake-up, not one per byte.
-void updateNotifier(Port& p) {
+// Without readMinimum the device's wake-up count is left as it is (it is set again later).
+void updateNotifier(Port& p, bool readMinimum = true) {
     if (!p.notifier) return;
     const bool want = p.open && !p.hungUp && p.queue.space() > 0;
     if (p.notifier->isEnabled() != want) p.notifier->setEnabled(want);
-    if (want) p.device->setReadMinimum(bytesAwaited(p));
+    if (want && readMinimum) p.device->setReadMinimum(bytesAwaited(p));
 }
 
 void markHungUp(Port& p) {
@@ -189,8 +190,8 @@ void arrived(Port& p, const unsigned char* bytes, std::size_t count) {
 }
 
 // Moves what the device has received into the queue, as far as it has room. Returns whether
-// new bytes entered the queue.
-bool pull(Port& p) {
+// new bytes entered the queue. readMinimum as for updateNotifier.
+bool pull(Port& p, bool readMinimum = true) {
     if (!p.device || p.hungUp) return false;
     bool got = false;
     unsigned char chunk[4096];
@@ -209,7 +210,7 @@ bool pull(Port& p) {
         // per burst of a frame saved). Bytes that come later wake the notifier again.
         if (count < want) break;
     }
-    updateNotifier(p);
+    updateNotifier(p, readMinimum);
     return got;
 }
 
@@ -283,11 +284,15 @@ void onReadable(int number, std::uint64_t id) {
     auto p = lookup(number, id);
     if (!p) return;
     HandlerScope scope;
-    const bool got = pull(*p);
+    // The device's wake-up count is set once the callback has had the bytes: it mostly reads
+    // them, and the count would otherwise be lowered for the queued frame and raised again at
+    // once (two terminal settings per frame).
+    const bool got = pull(*p, false);
     // Woken with nothing to read: a hang-up that shows only in poll, not in read.
     if (!got && !p->hungUp && p->queue.space() > 0 && p->device->waitReadable(0) == kComErrIo)
         markHungUp(*p);
     evaluate(p);
+    updateNotifier(*p);
 }
 
 void ensureNotifier(Port& p) {
