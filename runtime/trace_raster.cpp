@@ -144,10 +144,13 @@ void DrawSegments(QImage& image, QPoint shift, const std::vector<StripTrace::Pix
     if (area.isEmpty()) return;
     uchar* bits = image.bits();
     const qsizetype line = image.bytesPerLine();
-    QVector<QRect> under; // where something may lie over the trace, in this area
+    // Where something may lie over the trace, in this area. Read-only in the pixel loop: a
+    // non-const list would be asked to detach for every pixel (an empty one reallocates).
+    QVector<QRect> bands;
     if (cover)
         for (const QRect& c : covered)
-            if (const QRect both = c & area & cover->rect(); !both.isEmpty()) under.append(both);
+            if (const QRect both = c & area & cover->rect(); !both.isEmpty()) bands.append(both);
+    const QVector<QRect>& under = bands;
     ForEachPixel(points, area, [&](int x, int y) {
         QRgb pixel = color;
         for (const QRect& c : under)
