@@ -1,5 +1,6 @@
 #include "runtime/indicator.h"
 #include "runtime/show_pace.h"
+#include "runtime/trace_raster.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace panelsvc {
@@ -164,10 +166,16 @@ void Indicator::takeBox() {
     for (int y = 0; y < picture.height() && opaque; ++y)
         for (int x = 0; x < picture.width() && opaque; ++x)
             opaque = qAlpha(picture.pixel(x, y)) == 255;
+    opaqueBox_ = QImage();
     if (opaque) {
-        box_ = QPixmap::fromImage(picture.convertToFormat(QImage::Format_RGB32));
+        opaqueBox_ = picture.convertToFormat(QImage::Format_RGB32);
+        box_ = QPixmap::fromImage(opaqueBox_);
         box_.setDevicePixelRatio(ratio);
     }
+    // A new look: whether its digits can be put straight is found out again.
+    cells_.clear();
+    straight_ = Straight::Unknown;
+    straightTries_ = 0;
     placeDigits();
 }
 
@@ -236,23 +244,77 @@ void Indicator::placeDigits() {
 
 void Indicator::paintEvent(QPaintEvent* event) {
     if (box_.isNull() || box_.size() != size() * devicePixelRatioF()) takeBox();
-    QPainter p(this);
-    // A new value repaints the field alone; the box's picture is opaque, so it is a plain copy.
+    if (straight_ == Straight::Same && paintStraight(event)) return;
+    {
+        QPainter p(this);
+        // A new value repaints the field alone; the box's picture is opaque, so it is a plain
+        // copy.
+        const QRect part = event->rect();
+        const qreal ratio = box_.devicePixelRatio();
+        p.drawPixmap(QRectF(part), box_,
+                     QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
+        p.setPen(palette().color(QPalette::Text));
+        if (!field_.contains(part)) p.setClipRect(field_);
+        if (!glyphIndexes_.isEmpty()) {
+            QGlyphRun run;
+            run.setRawFont(rawFont_);
+            run.setGlyphIndexes(glyphIndexes_);
+            run.setPositions(glyphPositions_);
+            p.drawGlyphRun(QPointF(digitsX_, baseline_), run);
+        } else {
+            p.setFont(font());
+            p.drawText(digitsX_, baseline_, digits_);
+        }
+    }
+    if (straight_ == Straight::Unknown) checkStraight(event);
+}
+
+QImage* Indicator::straightTarget(QPaintEvent* event, QPoint* shift) const {
+    QPoint offset;
+    QPaintDevice* device = sharedPainter() ? nullptr : redirected(&offset);
+    if (!device || device->devType() != QInternal::Image || devicePixelRatioF() != 1.0 ||
+        event->region().rectCount() != 1)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    if (!WritableImage(*image)) return nullptr;
+    *shift = -offset;
+    return image;
+}
+
+bool Indicator::paintStraight(QPaintEvent* event) {
+    QPoint shift;
+    QImage* image = straightTarget(event, &shift);
+    if (!image || glyphIndexes_.isEmpty() || image->format() != cells_.format()) return false;
     const QRect part = event->rect();
-    const qreal ratio = box_.devicePixelRatio();
-    p.drawPixmap(QRectF(part), box_,
-                 QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
-    p.setPen(palette().color(QPalette::Text));
-    if (!field_.contains(part)) p.setClipRect(field_);
-    if (!glyphIndexes_.isEmpty()) {
-        QGlyphRun run;
-        run.setRawFont(rawFont_);
-        run.setGlyphIndexes(glyphIndexes_);
-        run.setPositions(glyphPositions_);
-        p.drawGlyphRun(QPointF(digitsX_, baseline_), run);
-    } else {
-        p.setFont(font());
-        p.drawText(digitsX_, baseline_, digits_);
+    return cells_.compose(*image, shift, part, part & field_, QPointF(digitsX_, baseline_),
+                          glyphIndexes_, glyphPositions_);
+}
+
+void Indicator::checkStraight(QPaintEvent* event) {
+    // What the painter has just drawn against the digits put together from single glyphs: the
+    // same pixels (the glyphs are drawn as on this screen and blended alone), and the next
+    // paints go straight. A few texts are tried before the painter is kept for this look.
+    constexpr int kTries = 3;
+    QPoint shift;
+    QImage* image = straightTarget(event, &shift);
+    if (!image || opaqueBox_.isNull() || glyphIndexes_.isEmpty()) return;
+    if (!cells_.ready() || cells_.format() != image->format())
+        cells_.reset(opaqueBox_, image->format(), rawFont_, palette().color(QPalette::Text));
+    const QRect part = event->rect();
+    if (!image->rect().contains(part.translated(shift)) || !rect().contains(part)) return;
+    QImage composed(size(), image->format());
+    bool same = cells_.compose(composed, QPoint(0, 0), part, part & field_,
+                               QPointF(digitsX_, baseline_), glyphIndexes_, glyphPositions_);
+    const std::size_t bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
+    for (int y = part.top(); y <= part.bottom() && same; ++y)
+        same = std::memcmp(reinterpret_cast<const QRgb*>(composed.constScanLine(y)) + part.left(),
+                           reinterpret_cast<const QRgb*>(image->constScanLine(y + shift.y())) +
+                               part.left() + shift.x(),
+                           bytes) == 0;
+    if (!same) {
+        if (++straightTries_ >= kTries) straight_ = Straight::Different;
+    } else if (glyphIndexes_.size() > 1) { // glyphs side by side, not one alone
+        straight_ = Straight::Same;
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/glyph_cells.h"
+
 #include <QList>
 #include <QPixmap>
 #include <QPointF>
@@ -59,9 +61,21 @@ private:
     const Glyph* glyphOf(QChar c); // null for characters outside printable ASCII
 
     int shown_ = 0;
-    QString digits_; // the text shown for shown_, as the spin box would write it
-    QPixmap box_;    // the control without its digits; null when it has to be taken again
-    QRect field_;    // where the digits go, and their baseline: taken with box_
+    QString digits_;   // the text shown for shown_, as the spin box would write it
+    QPixmap box_;      // the control without its digits; null when it has to be taken again
+    QImage opaqueBox_; // the same, when it is opaque (else null)
+    // The digits put straight into the window's image (no painter), once a paint through the
+    // painter has shown that this gives the same pixels here; found out again with every box.
+    GlyphCells cells_;
+    enum class Straight { Unknown, Same, Different } straight_ = Straight::Unknown;
+    int straightTries_ = 0;
+    // The image a paint event paints into, where it can be written straight (the backing
+    // store of a window on a raster platform), and where the control's pixel p is in it
+    // (p + *shift); else null.
+    QImage* straightTarget(QPaintEvent* event, QPoint* shift) const;
+    bool paintStraight(QPaintEvent* event);
+    void checkStraight(QPaintEvent* event);
+    QRect field_; // where the digits go, and their baseline: taken with box_
     int baseline_ = 0;
     int digitsX_ = 0;
     QRawFont rawFont_;

@@ -17,6 +17,7 @@ target_sources(runtime PRIVATE
     opaque_backdrop.cpp
     picture.cpp
     indicator.cpp
+    glyph_cells.cpp
     show_pace.cpp
     dialogs.cpp
     testing.cpp

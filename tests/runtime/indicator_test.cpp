@@ -7,6 +7,8 @@
 #include "runtime/timing.h"
 #include "tests/harness/operator.h"
 
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTest>
 
@@ -108,6 +110,39 @@ TEST_F(Indicators, WrittenBeforeItWasEverShownShowsTheLastValue) {
     const auto reference = SpinBoxLike(indicator, 77);
     Pump();
     EXPECT_TRUE(indicator->grab().toImage() == reference->grab().toImage());
+}
+
+// Scrolled into the window's view, an indicator puts each new value on the screen as its spin
+// box draws it, whatever it showed before (the values change a digit, the length, the lot).
+TEST_F(Indicators, InViewEachNewValueOnScreenIsItsSpinBox) {
+    auto* indicator = qobject_cast<QSpinBox*>(CtrlWidget(main, PANEL_VAL_NORMA));
+    ASSERT_NE(indicator, nullptr);
+    QScrollArea* window = nullptr;
+    for (QWidget* w = indicator->parentWidget(); w && !window; w = w->parentWidget())
+        window = qobject_cast<QScrollArea*>(w);
+    ASSERT_NE(window, nullptr);
+    window->ensureWidgetVisible(indicator);
+    Pump();
+    const auto onScreen = [&] {
+        const QPoint at = indicator->mapTo(window->window(), QPoint(0, 0));
+        return window->screen()
+            ->grabWindow(window->window()->winId(), at.x(), at.y(), indicator->width(),
+                         indicator->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    ASSERT_EQ(onScreen().size(), indicator->size()) << "the indicator is in the window's view";
+    for (int value : {812, 813, 903, 1000, 7, 65535, 4711, 4712, 77}) {
+        SCOPED_TRACE(value);
+        SetCtrlVal(main, PANEL_VAL_NORMA, value);
+        QTest::qWait(panelsvc::kShowGapMs + 20);
+        Pump();
+        const QImage shown = onScreen();
+        EXPECT_EQ(op::ScreenDifference(main), 0);
+        const auto reference = SpinBoxLike(indicator, value);
+        Pump();
+        EXPECT_TRUE(shown == reference->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
 }
 
 } // namespace
