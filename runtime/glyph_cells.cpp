@@ -4,7 +4,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstring>
 
 namespace panelsvc {
 
@@ -18,6 +17,7 @@ constexpr std::size_t kMaxCells = 512;
 void GlyphCells::reset(const QImage& picture, QImage::Format format, const QRawFont& font,
                        QColor color) {
     picture_ = picture.convertToFormat(format);
+    rows_.take(picture_, picture_.rect());
     font_ = font;
     color_ = color;
     cells_.clear();
@@ -80,13 +80,9 @@ bool GlyphCells::compose(QImage& image, QPoint shift, const QRect& part, const Q
         return false;
     const QRect area = part & picture_.rect() & image.rect().translated(-shift);
     if (area != part) return false;
+    rows_.copy(image, shift, area);
     uchar* bits = image.bits();
     const qsizetype line = image.bytesPerLine();
-    const std::size_t bytes = static_cast<std::size_t>(area.width()) * sizeof(QRgb);
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        std::memcpy(reinterpret_cast<QRgb*>(bits + (y + shift.y()) * line) + area.left() +
-                        shift.x(),
-                    reinterpret_cast<const QRgb*>(picture_.constScanLine(y)) + area.left(), bytes);
     if (++composed_ == 0) { // the stamps went round: start them again
         std::fill(stamp_.begin(), stamp_.end(), 0);
         composed_ = 1;

@@ -4,6 +4,8 @@
 // into the image the window is painted into.
 #pragma once
 
+#include "runtime/trace_raster.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -47,7 +49,8 @@ private:
     };
     const Cell& cellFor(quint32 glyph, QPointF at);
 
-    QImage picture_; // in the image's format
+    QImage picture_;  // in the image's format
+    RowPicture rows_; // the same, for copying its parts
     QRawFont font_;
     QColor color_;
     std::map<std::tuple<quint32, double, double>, Cell> cells_;
