@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 namespace panelsvc {
 
@@ -144,16 +145,15 @@ void DrawSegments(QImage& image, QPoint shift, const std::vector<StripTrace::Pix
     if (area.isEmpty()) return;
     uchar* bits = image.bits();
     const qsizetype line = image.bytesPerLine();
-    // Where something may lie over the trace, in this area. Read-only in the pixel loop: a
-    // non-const list would be asked to detach for every pixel (an empty one reallocates).
-    QVector<QRect> bands;
+    QVector<QRect> under; // where something may lie over the trace, in this area
     if (cover)
         for (const QRect& c : covered)
-            if (const QRect both = c & area & cover->rect(); !both.isEmpty()) bands.append(both);
-    const QVector<QRect>& under = bands;
+            if (const QRect both = c & area & cover->rect(); !both.isEmpty()) under.append(both);
     ForEachPixel(points, area, [&](int x, int y) {
         QRgb pixel = color;
-        for (const QRect& c : under)
+        // Read as const: a non-const list is asked to detach for every pixel (an empty one
+        // reallocates each time).
+        for (const QRect& c : std::as_const(under))
             if (c.contains(x, y)) {
                 const QRgb over = reinterpret_cast<const QRgb*>(cover->constScanLine(y))[x];
                 if (qAlpha(over) == 255) pixel = over;
