@@ -291,9 +291,11 @@ bool Indicator::paintStraight(QPaintEvent* event) {
 }
 
 void Indicator::checkStraight(QPaintEvent* event) {
-    // What the painter has just drawn against the digits put together from single glyphs: the
-    // same pixels (the glyphs are drawn as on this screen and blended alone), and the next
-    // paints go straight. A few texts are tried before the painter is kept for this look.
+    // What the painter has just drawn against the digits put together from single glyphs. Other
+    // pixels: this screen draws or blends glyphs otherwise, and the painter stays for this look.
+    // The same pixels for glyphs side by side (or for kTries texts of one glyph): the next
+    // paints go straight. A text whose glyphs touch cannot be put together; after kTries such
+    // texts the painter stays too. So the check runs for a few paints a look, no more.
     constexpr int kTries = 3;
     QPoint shift;
     QImage* image = straightTarget(event, &shift);
@@ -303,19 +305,22 @@ void Indicator::checkStraight(QPaintEvent* event) {
     const QRect part = event->rect();
     if (!image->rect().contains(part.translated(shift)) || !rect().contains(part)) return;
     QImage composed(size(), image->format());
-    bool same = cells_.compose(composed, QPoint(0, 0), part, part & field_,
-                               QPointF(digitsX_, baseline_), glyphIndexes_, glyphPositions_);
-    const std::size_t bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
-    for (int y = part.top(); y <= part.bottom() && same; ++y)
-        same = std::memcmp(reinterpret_cast<const QRgb*>(composed.constScanLine(y)) + part.left(),
-                           reinterpret_cast<const QRgb*>(image->constScanLine(y + shift.y())) +
-                               part.left() + shift.x(),
-                           bytes) == 0;
-    if (!same) {
-        if (++straightTries_ >= kTries) straight_ = Straight::Different;
-    } else if (glyphIndexes_.size() > 1) { // glyphs side by side, not one alone
-        straight_ = Straight::Same;
+    const bool tried = ++straightTries_ >= kTries;
+    if (!cells_.compose(composed, QPoint(0, 0), part, part & field_, QPointF(digitsX_, baseline_),
+                        glyphIndexes_, glyphPositions_)) {
+        if (tried) straight_ = Straight::Different;
+        return;
     }
+    const std::size_t bytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        if (std::memcmp(reinterpret_cast<const QRgb*>(composed.constScanLine(y)) + part.left(),
+                        reinterpret_cast<const QRgb*>(image->constScanLine(y + shift.y())) +
+                            part.left() + shift.x(),
+                        bytes) != 0) {
+            straight_ = Straight::Different;
+            return;
+        }
+    if (glyphIndexes_.size() > 1 || tried) straight_ = Straight::Same;
 }
 
 bool Indicator::event(QEvent* event) {
