@@ -11,6 +11,9 @@ namespace panelsvc {
 
 namespace {
 
+// How many rows ahead a row copy asks for the rows it writes.
+constexpr int kRowsAhead = 32;
+
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return q * b > a ? q - 1 : q;
@@ -127,15 +130,30 @@ void RowPicture::take(const QImage& picture, const QRect& area) {
 
 void RowPicture::copy(QImage& image, QPoint shift, const QRect& part) const {
     const QRect r = part & area_ & image.rect().translated(-shift);
-    const std::size_t bytes = static_cast<std::size_t>(std::max(r.width(), 0)) * sizeof(QRgb);
+    if (r.isEmpty()) return;
+    const std::size_t bytes = static_cast<std::size_t>(r.width()) * sizeof(QRgb);
     uchar* bits = image.bits();
     const qsizetype line = image.bytesPerLine();
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        std::memcpy(reinterpret_cast<QRgb*>(bits + (y + shift.y()) * line) + r.left() + shift.x(),
+    const auto to = [&](int y) {
+        return reinterpret_cast<char*>(bits + (y + shift.y()) * line) +
+               (r.left() + shift.x()) * static_cast<qsizetype>(sizeof(QRgb));
+    };
+    // The image's rows are written a few rows after they are asked for: a picture comes after
+    // the program has slept, when they are rarely in a cache, and their loads then overlap.
+    const auto ask = [&](int y) {
+        __builtin_prefetch(to(y), 1);
+        __builtin_prefetch(to(y) + bytes - 1, 1);
+    };
+    for (int y = r.top(); y <= r.bottom() && y < r.top() + kRowsAhead; ++y)
+        ask(y);
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        if (y + kRowsAhead <= r.bottom()) ask(y + kRowsAhead);
+        std::memcpy(to(y),
                     reinterpret_cast<const QRgb*>(
                         rows_.constScanLine(rowOf_[static_cast<std::size_t>(y - area_.top())])) +
                         (r.left() - area_.left()),
                     bytes);
+    }
 }
 
 void DrawSegments(QImage& image, QPoint shift, const std::vector<StripTrace::Pixel>& points,
